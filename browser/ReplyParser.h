@@ -1,0 +1,20 @@
+// Reply parsing: a server's backslash-separated keys and values into its
+// key table.
+#pragma once
+
+#include "browser/BrowserServer.h"
+
+namespace brenn::server {
+
+// Enters the pairs of a reply ("\key\value\key\value...") into the server's
+// key table, texts interned in its pool. The first character is skipped
+// unread; an empty key ends the parse; a key without a value gets "";
+// "final" and "queryid" are never stored; a key already present gets the
+// new value. text is modified in place. A pair for which storage cannot be
+// had is skipped. Not re-entrant: the tokenizer keeps one cursor.
+void parseReply(BrowserServer* server, char* text);
+
+// False for exactly "queryid" and "final", true for every other key.
+bool isStoredKey(const char* key);
+
+}  // namespace brenn::server

@@ -1,0 +1,141 @@
+// ServerBrowser: creation, destruction, the step dispatch and the server list.
+#include "browser/ServerBrowser.h"
+
+#include "containers/Allocation.h"
+
+#include <cstring>
+
+namespace brenn::browser {
+
+namespace {
+
+constexpr std::int32_t ServerListGrowth = 64;
+
+void copyName(char (&buffer)[32], const char* text) {
+    std::strncpy(buffer, text == nullptr ? "" : text, sizeof buffer - 1);
+    buffer[sizeof buffer - 1] = '\0';
+}
+
+DynArray* createServerList() {
+    return dynarray::create(sizeof(BrowserServer*), ServerListGrowth, server::freeServer);
+}
+
+}  // namespace
+
+ServerBrowser* create(const char* primaryName, const char* secondaryName, const char* secretKey,
+                      std::int32_t slotCount, BrowserCallback callback, std::int32_t /*callbackKind*/,
+                      void* instance) {
+    if (slotCount < 1) slotCount = 1;
+    auto* browser = static_cast<ServerBrowser*>(allocation::allocate(sizeof(ServerBrowser)));
+    if (browser == nullptr) return nullptr;
+    std::memset(browser, 0, sizeof *browser);
+    browser->state = Idle;
+    browser->servers = createServerList();
+    browser->stringPool = stringpool::create();
+    browser->querySlots = static_cast<QuerySlot*>(
+        allocation::allocate(static_cast<std::size_t>(slotCount) * sizeof(QuerySlot)));
+    if (browser->servers == nullptr || browser->stringPool == nullptr || browser->querySlots == nullptr) {
+        dynarray::destroy(browser->servers);
+        stringpool::destroy(browser->stringPool);
+        allocation::release(browser->querySlots);
+        allocation::release(browser);
+        return nullptr;
+    }
+    browser->slotCount = slotCount;
+    std::memset(browser->querySlots, 0, static_cast<std::size_t>(slotCount) * sizeof(QuerySlot));
+    for (std::int32_t i = 0; i < slotCount; ++i) browser->querySlots[i].socket = platform::InvalidSocket;
+    copyName(browser->primaryName, primaryName);
+    copyName(browser->secretKey, secretKey);
+    copyName(browser->secondaryName, secondaryName);
+    browser->callback = callback;
+    browser->instance = instance;
+    browser->sortKey = "";
+    browser->broadcastSocket = platform::InvalidSocket;
+    platform::startSockets();
+    return browser;
+}
+
+void destroy(ServerBrowser* browser) {
+    if (browser == nullptr) return;
+    if (browser->state != Idle) {
+        // A pass still running holds sockets; a long-lived game must not
+        // leak them.
+        platform::closeSocket(browser->broadcastSocket);
+        closeQuerySockets(browser);
+    }
+    dynarray::destroy(browser->servers);
+    stringpool::destroy(browser->stringPool);
+    allocation::release(browser->querySlots);
+    allocation::release(browser);
+    platform::endSockets();
+}
+
+std::int32_t think(ServerBrowser* browser) {
+    if (browser == nullptr) return NoBrowser;
+    switch (browser->state) {
+        case ListingLan: discoveryStep(browser); break;
+        case Querying: queryStep(browser); break;
+        default: break;
+    }
+    return NoError;
+}
+
+std::int32_t halt(ServerBrowser* browser) {
+    if (browser != nullptr && browser->state != Idle) browser->abortRequested = 1;
+    return 0;
+}
+
+std::int32_t clear(ServerBrowser* browser) {
+    if (browser->state != Idle) return Busy;
+    DynArray* servers = createServerList();
+    StringPool* pool = stringpool::create();
+    if (servers == nullptr || pool == nullptr) {
+        dynarray::destroy(servers);
+        stringpool::destroy(pool);
+        return NoError;
+    }
+    // The servers go first: their key tables refer to the pool's texts.
+    dynarray::destroy(browser->servers);
+    browser->servers = servers;
+    stringpool::destroy(browser->stringPool);
+    browser->stringPool = pool;
+    return NoError;
+}
+
+std::int32_t state(const ServerBrowser* browser) { return browser->state; }
+
+std::int32_t serverCount(const ServerBrowser* browser) { return dynarray::length(browser->servers); }
+
+BrowserServer* serverAt(const ServerBrowser* browser, std::int32_t index) {
+    if (index < 0 || index >= serverCount(browser)) return nullptr;
+    return *static_cast<BrowserServer**>(dynarray::elementAt(browser->servers, index));
+}
+
+void setState(ServerBrowser* browser, std::int32_t newState) {
+    browser->state = newState;
+    if (browser->callback != nullptr)
+        browser->callback(browser, StateChanged, browser->instance, nullptr, 0);
+}
+
+BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uint16_t port,
+                         std::int32_t queryType) {
+    if (browser == nullptr) return nullptr;
+    BrowserServer* added = server::create(address, port, queryType, browser->stringPool);
+    if (added == nullptr) return nullptr;
+    if (dynarray::append(browser->servers, &added) != 0) {
+        server::freeServer(&added);
+        return nullptr;
+    }
+    return added;
+}
+
+std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
+    const std::int32_t count = serverCount(browser);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const BrowserServer* candidate = serverAt(browser, i);
+        if (candidate->queryPort == port && candidate->ip == address) return i;
+    }
+    return -1;
+}
+
+}  // namespace brenn::browser

@@ -1,0 +1,158 @@
+// The platform operations on POSIX systems: BSD sockets, poll(), a monotonic
+// clock, and standard error in place of a message box.
+#include "platform/Platform.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace brenn::platform {
+
+namespace {
+
+int posixStartSockets() { return 0; }
+
+void posixEndSockets() {}
+
+Socket posixOpenUdpSocket() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    return fd < 0 ? InvalidSocket : static_cast<Socket>(fd);
+}
+
+int posixEnableBroadcast(Socket socket) {
+    const int on = 1;
+    return ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0
+               ? 0
+               : -1;
+}
+
+int posixSendTo(Socket socket, const void* data, int length, std::uint32_t address,
+                std::uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = port;
+    to.sin_addr.s_addr = address;
+    const ssize_t sent = ::sendto(static_cast<int>(socket), data, static_cast<size_t>(length),
+                                  MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return sent < 0 ? -1 : static_cast<int>(sent);
+}
+
+// A failed receive (an ICMP error queued on the socket, or nothing there
+// after all) reports no sender: address and port 0.
+int posixReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address,
+                     std::uint16_t* port) {
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    ssize_t received;
+    do {
+        received = ::recvfrom(static_cast<int>(socket), buffer, static_cast<size_t>(capacity),
+                              MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0 || from.sin_family != AF_INET) {
+        *address = 0;
+        *port = 0;
+        return received < 0 ? -1 : static_cast<int>(received);
+    }
+    *address = from.sin_addr.s_addr;
+    *port = from.sin_port;
+    return static_cast<int>(received);
+}
+
+int posixPollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
+    if (count < 0 || count > MaxPollSockets) return -1;
+    pollfd fds[MaxPollSockets];
+    for (int i = 0; i < count; ++i) {
+        fds[i].fd = static_cast<int>(sockets[i]);
+        fds[i].events = POLLIN;
+        fds[i].revents = 0;
+    }
+    int ready;
+    do {
+        ready = ::poll(fds, static_cast<nfds_t>(count), 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return -1;
+    ready = 0;
+    for (int i = 0; i < count; ++i) {
+        // An error condition counts as readable: the receive then reports it.
+        const bool isReady = (fds[i].revents & (POLLIN | POLLERR)) != 0;
+        readable[i] = isReady ? 1 : 0;
+        ready += isReady ? 1 : 0;
+    }
+    return ready;
+}
+
+void posixCloseSocket(Socket socket) {
+    if (socket != InvalidSocket) ::close(static_cast<int>(socket));
+}
+
+std::uint32_t posixAddressFromText(const char* text) {
+    in_addr address{};
+    if (text == nullptr || ::inet_aton(text, &address) == 0) return NoAddress;
+    return address.s_addr;
+}
+
+const char* posixAddressToText(std::uint32_t address) {
+    in_addr in{};
+    in.s_addr = address;
+    return ::inet_ntoa(in);
+}
+
+std::uint32_t posixTickCount() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::uint64_t milliseconds =
+        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<std::uint32_t>(milliseconds);
+}
+
+void posixSleep(std::uint32_t milliseconds) {
+    timespec wait{static_cast<time_t>(milliseconds / 1000u),
+                  static_cast<long>(milliseconds % 1000u) * 1000000L};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+std::uint32_t posixCurrentDirectory(std::uint32_t size, char* buffer) {
+    if (buffer == nullptr || size == 0) return 0;
+    if (::getcwd(buffer, size) == nullptr) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::strlen(buffer));
+}
+
+// No message box on a terminal: one line on standard error.
+void posixShowMessage(const char* text, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+}
+
+// Paths built the Windows way ("dir\sub\file") open with '/' separators.
+std::FILE* posixOpenTextFile(const char* path) {
+    if (path == nullptr) return nullptr;
+    std::string local(path);
+    for (char& c : local)
+        if (c == '\\') c = '/';
+    return std::fopen(local.c_str(), "r");
+}
+
+}  // namespace
+
+const Operations& native() {
+    static const Operations operations = {
+        posixStartSockets,   posixEndSockets,    posixOpenUdpSocket,     posixEnableBroadcast,
+        posixSendTo,         posixReceiveFrom,   posixPollReadable,      posixCloseSocket,
+        posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
+        posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
+    };
+    return operations;
+}
+
+}  // namespace brenn::platform

@@ -1,0 +1,126 @@
+// A simulated LAN: in-memory UDP between hosts with IPv4 addresses, a manual
+// clock, per-host latency and loss, and failure injection. Installed in place
+// of the real platform, it lets tests drive every timing edge of the engine
+// with no sockets and no sleeping.
+//
+// Use:
+//     brenn::platform::SimulatedLan lan;          // installs itself
+//     lan.addStatusServer("10.0.0.7", 22000, {"\\hostname\\A\\final\\"});
+//     ... run the engine, lan.advance(1000) to move the clock ...
+//     // the destructor puts the previous platform operations back
+//
+// The engine's sockets live on the "player" host (10.0.0.1 unless given).
+// A socket gets a local port (from 50000 up) on its first send. A datagram
+// sent to 255.255.255.255 reaches every server bound to that port, on every
+// host. Servers are responders: functions called with each datagram that
+// reaches them, which answer through reply() or send().
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brenn::platform {
+
+class SimulatedLan {
+public:
+    // One datagram as the LAN carried it. Addresses in network byte order,
+    // ports in host byte order.
+    struct Datagram {
+        std::uint32_t fromAddress = 0;
+        std::uint16_t fromPort = 0;
+        std::uint32_t toAddress = 0;
+        std::uint16_t toPort = 0;
+        std::string payload;
+        std::uint32_t sentAt = 0;  // tick at which it was sent
+    };
+
+    // Called with the LAN and each datagram that reaches a server.
+    using Responder = std::function<void(SimulatedLan& lan, const Datagram& request)>;
+
+    // Creates the LAN with the clock at startTick and installs it as the
+    // current platform (only one LAN may be installed at a time).
+    explicit SimulatedLan(const char* playerAddress = "10.0.0.1", std::uint32_t startTick = 100000);
+    // Puts back the platform operations that were current at construction.
+    ~SimulatedLan();
+    SimulatedLan(const SimulatedLan&) = delete;
+    SimulatedLan& operator=(const SimulatedLan&) = delete;
+
+    // --- Clock ---------------------------------------------------------
+    std::uint32_t now() const;
+    void setNow(std::uint32_t tick);  // also moves backwards, for wraparound
+    void advance(std::uint32_t milliseconds);
+    // Milliseconds that sleep() was asked for, in all.
+    std::uint64_t sleptMilliseconds() const;
+
+    // --- Hosts and servers -----------------------------------------------
+    // Delay (ms) of every datagram the host at that address sends.
+    void setLatency(const std::string& address, std::uint32_t milliseconds);
+    // Share (0 to 1) of the host's datagrams that are lost, chosen by a
+    // generator with a fixed seed so that runs repeat.
+    void setLoss(const std::string& address, double share);
+
+    // Binds a responder to address:port (host byte order). Replaces one
+    // already bound there.
+    void addServer(const std::string& address, std::uint16_t port, Responder responder);
+    // A server that answers every datagram beginning with "\status\" with
+    // the given datagrams, each `gap` ms after the one before.
+    void addStatusServer(const std::string& address, std::uint16_t port,
+                         std::vector<std::string> reply, std::uint32_t gap = 0);
+    // A server that receives but never answers.
+    void addSilentServer(const std::string& address, std::uint16_t port);
+    void removeServer(const std::string& address, std::uint16_t port);
+
+    // Sends a datagram from a server's address:port to the sender of
+    // `request`, after the server host's latency plus extraDelay.
+    void reply(const Datagram& request, std::string payload, std::uint32_t extraDelay = 0);
+    // Sends a datagram from any address and port to any address and port
+    // (a hostile sender, a late reply). Delivered after the sending host's
+    // latency plus extraDelay; broadcasts are not routed from here.
+    void send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,
+              std::uint16_t toPort, std::string payload, std::uint32_t extraDelay = 0);
+    // Makes the next receive on the engine socket bound at port (host order)
+    // fail, reporting the given sender (0, 0: no sender, as POSIX does).
+    void queueReceiveError(std::uint16_t playerPort, std::uint32_t fromAddress = 0,
+                           std::uint16_t fromPort = 0);
+
+    // --- Observation ----------------------------------------------------
+    // Every datagram the engine's sockets sent, in order.
+    const std::vector<Datagram>& sent() const;
+    void clearSent();
+    // Engine sockets open now, and the most ever open at once.
+    int openSockets() const;
+    int peakOpenSockets() const;
+    // startSockets calls minus endSockets calls.
+    int socketsLayerUsers() const;
+    // Messages shown, as "caption: text".
+    const std::vector<std::string>& messages() const;
+    // Datagrams waiting (due or not) on all engine sockets.
+    std::size_t pending() const;
+
+    // --- Failure injection ----------------------------------------------
+    // At most this many engine sockets open at once; -1 for no limit.
+    void setSocketLimit(int limit);
+    void setBroadcastFails(bool fails);
+    void setPollFails(bool fails);
+    // The current directory reported to the engine.
+    void setCurrentDirectory(std::string directory);
+
+    // Address text to network byte order, for tests ("10.0.0.7").
+    static std::uint32_t address(const std::string& text);
+
+    // The LAN's inner state, for the platform operations in its file.
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+    Operations previous_;
+};
+
+}  // namespace brenn::platform

@@ -79,17 +79,22 @@ struct SimulatedLan::State {
             queue(socket->second, Entry{std::move(datagram), false}, delay);
             return;
         }
-        std::vector<SimulatedLan::Responder> reached;
+        // Each server sees the datagram arrive at its own address, flagged
+        // as a broadcast where it was one.
+        std::vector<std::pair<SimulatedLan::Responder, SimulatedLan::Datagram>> reached;
         if (datagram.toAddress == BroadcastAddress) {
-            for (const auto& server : servers)
-                if (server.first.second == datagram.toPort) {
-                    reached.push_back(server.second);
-                }
+            for (const auto& server : servers) {
+                if (server.first.second != datagram.toPort) continue;
+                SimulatedLan::Datagram copy = datagram;
+                copy.toAddress = server.first.first;
+                copy.broadcast = true;
+                reached.emplace_back(server.second, std::move(copy));
+            }
         } else {
             const auto server = servers.find({datagram.toAddress, datagram.toPort});
-            if (server != servers.end()) reached.push_back(server->second);
+            if (server != servers.end()) reached.emplace_back(server->second, datagram);
         }
-        for (const auto& responder : reached) responder(*lan, datagram);
+        for (const auto& [responder, request] : reached) responder(*lan, request);
     }
 
     EngineSocket* find(Socket socket) {
@@ -312,10 +317,7 @@ void SimulatedLan::removeServer(const std::string& host, std::uint16_t port) {
 }
 
 void SimulatedLan::reply(const Datagram& request, std::string payload, std::uint32_t extraDelay) {
-    // A broadcast is answered from the server's own address, like a real
-    // socket bound to it would.
-    const std::uint32_t from = request.toAddress;
-    send(from, request.toPort, request.fromAddress, request.fromPort, std::move(payload), extraDelay);
+    send(request.toAddress, request.toPort, request.fromAddress, request.fromPort, std::move(payload), extraDelay);
 }
 
 void SimulatedLan::send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,

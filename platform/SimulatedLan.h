@@ -39,6 +39,8 @@ public:
         std::uint16_t toPort = 0;
         std::string payload;
         std::uint32_t sentAt = 0;  // tick at which it was sent
+        // Sent to 255.255.255.255; toAddress then names the server it reached.
+        bool broadcast = false;
     };
 
     // Called with the LAN and each datagram that reaches a server.

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and tests need, when any is
+# missing and we run as root. Prints nothing when all are there.
+set -euo pipefail
+
+missing=()
+command -v cmake >/dev/null || missing+=(cmake)
+command -v g++ >/dev/null || missing+=(g++)
+command -v make >/dev/null || missing+=(make)
+[[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
+[[ -f /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
+command -v ip >/dev/null || missing+=(iproute2)
+for extra in "$@"; do
+    dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
+done
+
+if (( ${#missing[@]} )); then
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+        exit 1
+    fi
+    echo "installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,230 @@
+// The browser core and LAN discovery, on the simulated LAN.
+#include "support/BrowserFixture.h"
+
+#include <set>
+
+namespace brenn::testing {
+namespace {
+
+using platform::SimulatedLan;
+
+const std::string Final = "\\hostname\\x\\final\\";
+
+class Discovery : public BrowserFixture {
+protected:
+    std::vector<std::uint16_t> broadcastPorts() const {
+        std::vector<std::uint16_t> ports;
+        for (const auto& d : lan_.sent())
+            if (d.toAddress == platform::BroadcastAddress) ports.push_back(d.toPort);
+        return ports;
+    }
+    std::vector<std::pair<std::string, std::uint16_t>> servers() const {
+        std::vector<std::pair<std::string, std::uint16_t>> found;
+        for (std::int32_t i = 0; i < browser::serverCount(browser_); ++i) {
+            BrowserServer* s = browser::serverAt(browser_, i);
+            found.emplace_back(server::address(s), server::queryPort(s));
+        }
+        return found;
+    }
+};
+
+TEST_F(Discovery, EndsAtTheFirstStepMoreThan3000msAfterTheBroadcast) {
+    for (std::uint32_t start : {100000u, 0xFFFFF000u, 0xFFFFFFFFu - 1500u}) {
+        lan_.setNow(start);
+        events_.clear();
+        ASSERT_EQ(startPass(), NoError);
+        lan_.advance(3000);
+        browser::think(browser_);
+        EXPECT_EQ(browser::state(browser_), ListingLan) << "start tick " << start;
+        lan_.advance(1);
+        browser::think(browser_);
+        EXPECT_EQ(browser::state(browser_), Querying) << "start tick " << start;
+        browser::think(browser_);  // no servers: the first query step ends the pass
+        EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+        EXPECT_EQ(lan_.openSockets(), 0);
+    }
+}
+
+TEST_F(Discovery, BroadcastsStatusToEveryPortOfTheRange) {
+    ASSERT_EQ(startPass(), NoError);
+    std::vector<std::uint16_t> expected;
+    for (std::uint16_t p = 22000; p <= 22010; ++p) expected.push_back(p);
+    EXPECT_EQ(broadcastPorts(), expected);
+    for (const auto& d : lan_.sent()) EXPECT_EQ(d.payload, "\\status\\");
+}
+
+TEST_F(Discovery, PortRangesAlwaysEndAndStayInsideTheUdpRange) {
+    struct Case {
+        std::int32_t first, last, step;
+        std::vector<std::uint16_t> ports;
+    };
+    const Case cases[] = {
+        {22010, 22000, 1, {}},
+        {32766, 32768, 1, {32766, 32767, 32768}},
+        {65534, 70000, 1, {65534, 65535}},
+        {-2, 1, 1, {0, 1}},
+        {5, 7, 0, {5, 6, 7}},
+        {5, 7, -3, {5, 6, 7}},
+        {10, 40, 15, {10, 25, 40}},
+        {65535, 2147483647, 2147483647, {65535}},
+    };
+    for (const Case& c : cases) {
+        lan_.clearSent();
+        ASSERT_EQ(browser::lanUpdate(browser_, 1, c.first, c.last, c.step), NoError);
+        EXPECT_EQ(broadcastPorts(), c.ports) << c.first << ".." << c.last << " step " << c.step;
+        finishDiscovery();
+        runToIdle();
+    }
+}
+
+TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final, Final});
+    lan_.addStatusServer("10.0.0.7", 22003, {Final});
+    lan_.addStatusServer("10.0.0.8", 22000, {"\\hostname\\nofinal\\"});  // no "\final\": ignored
+    lan_.addStatusServer("10.0.0.9", 22000, {std::string("\\a\0\\final\\", 11)});  // text ends at NUL
+    lan_.addStatusServer("10.0.0.10", 22010, {"junk\\final\\junk"});
+    ASSERT_EQ(startPass(), NoError);
+    lan_.send(SimulatedLan::address("10.0.0.11"), 22005, SimulatedLan::address("10.0.0.1"),
+              lan_.sent().front().fromPort, Final, 3000);  // waiting at the last step: taken
+    browser::think(browser_);
+    lan_.advance(3001);
+    browser::think(browser_);
+    using Found = std::vector<std::pair<std::string, std::uint16_t>>;
+    EXPECT_EQ(servers(), (Found{{"10.0.0.7", 22000}, {"10.0.0.7", 22003}, {"10.0.0.10", 22010},
+                                {"10.0.0.11", 22005}}));
+    for (std::int32_t i = 0; i < browser::serverCount(browser_); ++i) {
+        EXPECT_EQ(browser::serverAt(browser_, i)->ping, 9999);
+        EXPECT_EQ(browser::serverAt(browser_, i)->queryType, Status);
+    }
+    EXPECT_EQ(browser::serverAt(browser_, -1), nullptr);
+    EXPECT_EQ(browser::serverAt(browser_, 4), nullptr);
+}
+
+TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    ASSERT_EQ(startPass(), NoError);
+    browser::think(browser_);
+    for (std::int32_t expectedState : {ListingLan, Querying}) {
+        ASSERT_EQ(browser::state(browser_), expectedState);
+        const std::size_t sent = lan_.sent().size();
+        EXPECT_EQ(startPass(), Busy);
+        EXPECT_EQ(browser::clear(browser_), Busy);
+        EXPECT_EQ(lan_.sent().size(), sent);
+        EXPECT_EQ(browser::serverCount(browser_), 1);
+        if (expectedState == ListingLan) finishDiscovery();
+    }
+    runToIdle();
+    EXPECT_EQ(browser::clear(browser_), NoError);
+    EXPECT_EQ(browser::serverCount(browser_), 0);
+}
+
+TEST_F(Discovery, APassWithoutClearKeepsKnownServers) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    startPass();
+    finishDiscovery();
+    runToIdle();
+    lan_.addStatusServer("10.0.0.8", 22001, {Final});
+    lan_.clearSent();
+    startPass();
+    finishDiscovery();
+    EXPECT_EQ(browser::serverCount(browser_), 2);
+    runToIdle();
+    std::set<std::string> queried;
+    for (const auto& d : lan_.sent())
+        if (d.toAddress != platform::BroadcastAddress) queried.insert(platform::addressToText(d.toAddress));
+    EXPECT_EQ(queried, (std::set<std::string>{"10.0.0.7", "10.0.0.8"}));
+}
+
+TEST_F(Discovery, SynchronousModeReturnsAfterTheIdleEvent) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
+    EXPECT_EQ(browser::state(browser_), Idle);
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+    EXPECT_EQ(serverEvents().size(), 1u);
+    EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
+}
+
+TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    startPass();
+    EXPECT_EQ(browser::halt(browser_), 0);
+    lan_.advance(2999);
+    browser::think(browser_);
+    EXPECT_EQ(browser::state(browser_), ListingLan);
+    lan_.clearSent();
+    finishDiscovery();
+    browser::think(browser_);
+    EXPECT_EQ(browser::state(browser_), Idle);
+    EXPECT_TRUE(lan_.sent().empty());
+    EXPECT_EQ(browser::halt(browser_), 0);  // Idle: no effect on the next pass
+    startPass();
+    finishDiscovery();
+    runToIdle();
+    EXPECT_EQ(serverEvents().size(), 1u);
+}
+
+TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {
+    struct Case {
+        int socketLimit;
+        bool broadcastFails;
+    };
+    for (const Case& c : {Case{0, false}, Case{4, false}, Case{3, false}, Case{-1, true}}) {
+        lan_.setSocketLimit(c.socketLimit);
+        lan_.setBroadcastFails(c.broadcastFails);
+        events_.clear();
+        EXPECT_EQ(startPass(), SocketFailed);
+        EXPECT_EQ(lan_.openSockets(), 0) << "limit " << c.socketLimit;
+        EXPECT_EQ(browser::state(browser_), Idle);
+        EXPECT_TRUE(events_.empty());
+    }
+    // The limit of 3 lowered the slots to 3 for good.
+    EXPECT_EQ(browser_->slotCount, 3);
+    lan_.setSocketLimit(-1);
+    lan_.setBroadcastFails(false);
+    EXPECT_EQ(startPass(), NoError);
+    EXPECT_EQ(lan_.openSockets(), 4);
+}
+
+TEST_F(Discovery, DestroyingARunningPassClosesItsSockets) {
+    lan_.addSilentServer("10.0.0.7", 22000);
+    lan_.addStatusServer("10.0.0.8", 22000, {Final});
+    for (std::int32_t stopIn : {ListingLan, Querying}) {
+        startPass();
+        browser::think(browser_);
+        if (stopIn == Querying) {
+            finishDiscovery();
+            browser::think(browser_);
+        }
+        EXPECT_EQ(lan_.openSockets(), stopIn == ListingLan ? 5 : 4);
+        events_.clear();
+        browser::destroy(browser_);
+        browser_ = nullptr;
+        EXPECT_TRUE(events_.empty());
+        EXPECT_EQ(lan_.openSockets(), 0);
+        EXPECT_EQ(lan_.socketsLayerUsers(), 0);
+        makeBrowser(4);
+    }
+}
+
+TEST_F(Discovery, CreateNeedsAtLeastOneSlotAndCutsLongNames) {
+    const std::string longName(40, 'n');
+    browser::destroy(browser_);
+    browser_ = browser::create(longName.c_str(), longName.c_str(), longName.c_str(), 0, nullptr, 1, nullptr);
+    ASSERT_NE(browser_, nullptr);
+    EXPECT_EQ(browser_->slotCount, 1);
+    EXPECT_EQ(std::string(browser_->primaryName), longName.substr(0, 31));
+    EXPECT_EQ(std::string(browser_->secretKey), longName.substr(0, 31));
+    EXPECT_EQ(std::string(browser_->secondaryName), longName.substr(0, 31));
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    lan_.addStatusServer("10.0.0.8", 22000, {Final});
+    startPass();  // without a callback: nothing to report to, the pass still runs
+    finishDiscovery();
+    runToIdle();
+    EXPECT_EQ(browser::state(browser_), Idle);
+    EXPECT_EQ(browser::serverAt(browser_, 0)->ping, 1);  // one slot: one after the other
+    EXPECT_EQ(browser::serverAt(browser_, 1)->ping, 1);
+    EXPECT_EQ(browser::think(nullptr), NoBrowser);
+}
+
+}  // namespace
+}  // namespace brenn::testing

@@ -1,0 +1,154 @@
+// Server records: reply parsing, the string pool and value lookups.
+#include "browser/ReplyParser.h"
+#include "containers/Allocation.h"
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace brenn {
+namespace {
+
+class ServerRecord : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pool_ = stringpool::create();
+        server_ = server::create(platform::hostToNet32(0x0A000007), 22001, Status, pool_);
+        ASSERT_NE(server_, nullptr);
+    }
+    void TearDown() override {
+        allocation::failAfter(-1);
+        server::freeServer(&server_);
+        stringpool::destroy(pool_);
+    }
+
+    void parse(const std::string& reply, BrowserServer* target = nullptr) {
+        std::string text = reply;
+        server::parseReply(target ? target : server_, text.data());
+    }
+
+    // Every stored pair, by key text.
+    std::map<std::string, std::string> pairs() const {
+        std::map<std::string, std::string> all;
+        for (std::int32_t b = 0; b < server_->keys->bucketCount; ++b) {
+            const DynArray* bucket = server_->keys->buckets[b];
+            for (std::int32_t i = 0; i < dynarray::length(bucket); ++i) {
+                const auto* pair = static_cast<const KeyValuePair*>(dynarray::elementAt(bucket, i));
+                all[pair->key] = pair->value;
+            }
+        }
+        return all;
+    }
+
+    const char* value(const char* key) { return server::stringValue(server_, key, nullptr); }
+
+    StringPool* pool_ = nullptr;
+    BrowserServer* server_ = nullptr;
+};
+
+using Pairs = std::map<std::string, std::string>;
+
+TEST_F(ServerRecord, RepliesBecomePairs) {
+    struct Case {
+        const char* reply;
+        Pairs expected;
+    };
+    const Case cases[] = {
+        {"\\hostname\\Alpha\\numplayers\\3\\final\\\\queryid\\12.1", {{"hostname", "Alpha"}, {"numplayers", "3"}}},
+        {"\\a\\\\b\\2", {{"a", ""}, {"b", "2"}}},
+        {"\\a\\1\\b", {{"a", "1"}, {"b", ""}}},
+        {"\\\\a\\1", {}},                       // an empty first key: nothing
+        {"\\a\\1\\\\b\\2", {{"a", "1"}}},       // an empty key ends the parse
+        {"", {}},
+        {"\\", {}},
+        {"Xk\\v", {{"k", "v"}}},                // the first character is not looked at
+        {"\\final\\\\queryid\\1\\Final\\x", {{"Final", "x"}}},  // only exact "final" is dropped
+        {"\\k\\v\\k\\w", {{"k", "w"}}},         // a repeated key keeps the later value
+    };
+    for (const Case& c : cases) {
+        TearDown();
+        SetUp();
+        parse(c.reply);
+        EXPECT_EQ(pairs(), c.expected) << "reply " << c.reply;
+    }
+}
+
+TEST_F(ServerRecord, LaterDatagramsAddAndOverwrite) {
+    parse("\\hostname\\Alpha\\numplayers\\3");
+    parse("\\numplayers\\4\\mapname\\dust");
+    EXPECT_EQ(pairs(), (Pairs{{"hostname", "Alpha"}, {"numplayers", "4"}, {"mapname", "dust"}}));
+}
+
+TEST_F(ServerRecord, PoolKeepsTheFirstSpellingAndSharesTexts) {
+    BrowserServer* other = server::create(1, 2, Status, pool_);
+    parse("\\hostname\\Alpha", other);
+    parse("\\HOSTNAME\\ALPHA\\NumPlayers\\1");
+    parse("\\numplayers\\2");
+    EXPECT_STREQ(value("hostname"), "Alpha");
+    EXPECT_EQ(value("hostname"), server::stringValue(other, "HostName", nullptr));  // one pooled text
+    EXPECT_STREQ(value("numplayers"), "2");
+    EXPECT_EQ(pairs().size(), 2u);
+    server::freeServer(&other);
+}
+
+TEST_F(ServerRecord, SpecialKeysAndConversions) {
+    parse("\\hostaddr\\1.2.3.4\\ping\\77\\n\\12abc\\neg\\ -5\\f\\2.5x\\word\\abc\\big\\99999999999");
+    EXPECT_STREQ(value("hostaddr"), "10.0.0.7");  // the server's address, not its claim
+    EXPECT_STREQ(value("HostAddr"), "1.2.3.4");
+    EXPECT_EQ(server::intValue(server_, "ping", -1), 9999);  // measured, not reported
+    EXPECT_EQ(server::intValue(server_, "PING", -1), 77);
+    EXPECT_DOUBLE_EQ(server::floatValue(server_, "ping", -1.0), 77.0);
+    EXPECT_EQ(server::intValue(server_, "n", -1), 12);
+    EXPECT_EQ(server::intValue(server_, "neg", -1), -5);
+    EXPECT_EQ(server::intValue(server_, "word", -1), 0);  // not a number: 0, not the default
+    EXPECT_EQ(server::intValue(server_, "big", -1), INT32_MAX);
+    EXPECT_EQ(server::intValue(server_, "missing", -1), -1);
+    EXPECT_DOUBLE_EQ(server::floatValue(server_, "f", -1.0), 2.5);
+    EXPECT_DOUBLE_EQ(server::floatValue(server_, "word", -1.0), 0.0);
+    EXPECT_DOUBLE_EQ(server::floatValue(server_, "missing", -1.5), -1.5);
+    EXPECT_STREQ(server::stringValue(server_, "missing", "(NONE)"), "(NONE)");
+}
+
+TEST_F(ServerRecord, PlayerKeysAreComposedWhateverTheirLength) {
+    const std::string longKey(300, 'k');
+    parse("\\player_0\\Ann\\player_-1\\Neg\\" + longKey + "_12\\Long");
+    EXPECT_STREQ(server::playerStringValue(server_, 0, "player", "(NONE)"), "Ann");
+    EXPECT_STREQ(server::playerStringValue(server_, 1, "player", "(NONE)"), "(NONE)");
+    EXPECT_STREQ(server::playerStringValue(server_, -1, "player", "(NONE)"), "Neg");
+    EXPECT_STREQ(server::playerStringValue(server_, 12, longKey.c_str(), "(NONE)"), "Long");
+    EXPECT_STREQ(server::playerStringValue(server_, 2147483647, longKey.c_str(), "(NONE)"), "(NONE)");
+}
+
+TEST_F(ServerRecord, UnknownKeysAreAnsweredFromThePoolAlone) {
+    parse("\\hostname\\Alpha");
+    EXPECT_EQ(server::findPair(server_, "mapname"), nullptr);
+    // A pooled text that is only a value elsewhere is no key of this server.
+    EXPECT_EQ(server::findPair(server_, "alpha"), nullptr);
+    EXPECT_NE(server::findPair(server_, "HOSTNAME"), nullptr);
+}
+
+TEST_F(ServerRecord, PairsWithoutStorageAreSkippedAndTheRestKept) {
+    parse("\\hostname\\Alpha");
+    for (long successes = 0; successes < 6; ++successes) {
+        allocation::failAfter(successes);
+        parse("\\mapname\\dust\\hostname\\Beta\\gametype\\ctf");
+        allocation::failAfter(-1);
+        const Pairs stored = pairs();
+        // What was stored before is never lost; a pair is whole or absent.
+        ASSERT_EQ(stored.count("hostname"), 1u);
+        EXPECT_TRUE(stored.at("hostname") == "Alpha" || stored.at("hostname") == "Beta");
+        if (stored.count("mapname")) {
+            EXPECT_EQ(stored.at("mapname"), "dust");
+        }
+        if (stored.count("gametype")) {
+            EXPECT_EQ(stored.at("gametype"), "ctf");
+        }
+    }
+    parse("\\mapname\\dust\\gametype\\ctf");
+    EXPECT_EQ(pairs().size(), 3u);
+}
+
+}  // namespace
+}  // namespace brenn

@@ -1,0 +1,98 @@
+// A browser on the simulated LAN, with every event it raises recorded.
+#pragma once
+
+#include "browser/ServerBrowser.h"
+#include "platform/SimulatedLan.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace brenn::testing {
+
+struct RecordedEvent {
+    std::int32_t event;
+    std::int32_t state;     // the browser's state when the callback ran
+    std::string address;    // ServerUpdated: the server's address text
+    std::uint16_t port;     // ServerUpdated: the server's query port
+    std::int32_t progress;  // ServerUpdated: param2
+};
+
+class BrowserFixture : public ::testing::Test {
+protected:
+    void SetUp() override { makeBrowser(4); }
+    void TearDown() override { browser::destroy(browser_); }
+
+    void makeBrowser(std::int32_t slots) {
+        browser::destroy(browser_);
+        browser_ = browser::create("primary", "secondary", "secret", slots, &BrowserFixture::record, 1, this);
+        ASSERT_NE(browser_, nullptr);
+    }
+
+    // The events so far, then forgets them.
+    std::vector<RecordedEvent> takeEvents() {
+        std::vector<RecordedEvent> taken;
+        taken.swap(events_);
+        return taken;
+    }
+
+    std::vector<std::int32_t> stateChanges() const {
+        std::vector<std::int32_t> states;
+        for (const auto& e : events_)
+            if (e.event == StateChanged) states.push_back(e.state);
+        return states;
+    }
+
+    std::vector<RecordedEvent> serverEvents() const {
+        std::vector<RecordedEvent> updates;
+        for (const auto& e : events_)
+            if (e.event == ServerUpdated) updates.push_back(e);
+        return updates;
+    }
+
+    // Starts a pass over the usual port range (22000 to 22010).
+    std::int32_t startPass() { return browser::lanUpdate(browser_, 1, 22000, 22010, 1); }
+
+    // Runs discovery to its end: the first step more than 3000 ms on.
+    void finishDiscovery() {
+        lan_.advance(3001);
+        browser::think(browser_);
+        ASSERT_EQ(browser::state(browser_), Querying);
+    }
+
+    // Steps (each `gap` ms apart) until Idle or maxSteps; returns the steps.
+    int runToIdle(std::uint32_t gap = 1, int maxSteps = 100000) {
+        int steps = 0;
+        while (browser::state(browser_) != Idle && steps < maxSteps) {
+            browser::think(browser_);
+            lan_.advance(gap);
+            ++steps;
+        }
+        return steps;
+    }
+
+    // Called inside the callback, after the event was recorded.
+    std::function<void(std::int32_t event, BrowserServer* server)> onEvent;
+
+    platform::SimulatedLan lan_;
+    ServerBrowser* browser_ = nullptr;
+    std::vector<RecordedEvent> events_;
+
+private:
+    static void record(ServerBrowser* browser, std::int32_t event, void* instance, void* param1,
+                       std::int32_t param2) {
+        auto* self = static_cast<BrowserFixture*>(instance);
+        RecordedEvent recorded{event, browser::state(browser), "", 0, param2};
+        auto* server = static_cast<BrowserServer*>(param1);
+        if (server != nullptr) {
+            recorded.address = server::address(server);
+            recorded.port = server::queryPort(server);
+        }
+        self->events_.push_back(recorded);
+        if (self->onEvent) self->onEvent(event, server);
+    }
+};
+
+}  // namespace brenn::testing

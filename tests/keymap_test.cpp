@@ -84,6 +84,7 @@ std::vector<LineCase> lineCases() {
          "info.title=srvtitle;" + std::string(300, 'c') + " see info.other=stray;\n",
          Triple{"info", "title", "srvtitle"}},
         {"no dot", "players\n", std::nullopt},
+        {"comment line", "# nothing here\n", std::nullopt},
         {"empty line", "\n", std::nullopt},
         {"CR LF alone", "\r\n", std::nullopt},
         {"only dots", "...\n", std::nullopt},
@@ -148,13 +149,6 @@ TEST_F(KeyMapFiles, LookupTakesTheLastLineWithTheKey) {
     EXPECT_EQ(&map.lookup(missing), &missing);
 }
 
-TEST_F(KeyMapFiles, FileWithoutUsableLinesGivesAnEmptyMap) {
-    const KeyMap map(write("# nothing here\n\n[info]\n"));
-    EXPECT_TRUE(map.entries().empty());
-    EXPECT_EQ(map.lookup("hostname"), "hostname");
-    EXPECT_TRUE(lan.messages().empty());
-}
-
 TEST_F(KeyMapFiles, MissingFileIsReportedOnceAndLeavesTheMapEmpty) {
     const std::string path = (directory_ / "absent" / "VelnarKeyMap.ini").string();
     const KeyMap map(path);
@@ -164,15 +158,6 @@ TEST_F(KeyMapFiles, MissingFileIsReportedOnceAndLeavesTheMapEmpty) {
     EXPECT_TRUE(map.entries().empty());
     EXPECT_EQ(map.fileName(), path);
     EXPECT_EQ(map.lookup("hostname"), "hostname");
-}
-
-TEST_F(KeyMapFiles, BackslashPathsOpenTheFile) {
-    std::filesystem::create_directories(directory_ / "MultiplayerServers");
-    write("info.hostname=hostname;\n", "MultiplayerServers/VelnarKeyMap.ini");
-    const std::string path = directory_.string() + "\\MultiplayerServers\\VelnarKeyMap.ini";
-    const KeyMap map(path);
-    EXPECT_EQ(triples(map), (std::vector<Triple>{{"info", "hostname", "hostname"}}));
-    EXPECT_EQ(map.fileName(), path);
 }
 
 TEST(SampleKeyMap, MapsEveryKeyToItsOwnServerKey) {

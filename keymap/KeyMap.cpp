@@ -1,0 +1,86 @@
+// KeyMap: loading the key map file line by line, and lookup.
+#include "keymap/KeyMap.h"
+
+#include "platform/Platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace brenn::matchmaking {
+
+namespace {
+
+// Reads one whole line into line, without its terminator ("\n", "\r\n" or a
+// final "\r"). False when nothing more could be read (end of file or error).
+bool readLine(std::FILE* file, std::string& line) {
+    line.clear();
+    char piece[256];
+    bool readAny = false;
+    while (std::fgets(piece, sizeof piece, file) != nullptr) {
+        readAny = true;
+        line.append(piece, std::strlen(piece));
+        if (!line.empty() && line.back() == '\n') break;
+    }
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return readAny;
+}
+
+// The next token of text from position pos, as strtok finds it: delimiters
+// at pos are skipped, the token runs to the next delimiter or the end, and
+// pos moves past that delimiter. False, with pos at the end, when only
+// delimiters are left.
+bool nextToken(std::string_view text, std::size_t& pos, std::string_view delimiters,
+               std::string_view& token) {
+    std::size_t start = text.find_first_not_of(delimiters, pos);
+    if (start == std::string_view::npos) {
+        pos = text.size();
+        return false;
+    }
+    std::size_t end = text.find_first_of(delimiters, start);
+    if (end == std::string_view::npos) {
+        token = text.substr(start);
+        pos = text.size();
+    } else {
+        token = text.substr(start, end - start);
+        pos = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+KeyMap::KeyMap(const std::string& fileName) : fileName_(fileName) {
+    std::FILE* file = platform::openTextFile(fileName_.c_str());
+    if (file == nullptr) {
+        const std::string message = "Error: Couldn't find Key Map file: " + fileName_;
+        platform::showMessage(message.c_str(), "Error locating file");
+        return;
+    }
+    std::string line;
+    while (readLine(file, line)) addLine(line);
+    std::fclose(file);
+}
+
+void KeyMap::addLine(const std::string& line) {
+    std::string_view text(line.c_str());  // a NUL byte ends the line's text
+    std::size_t pos = 0;
+    std::string_view section, key, serverKey;
+    if (!nextToken(text, pos, ".", section)) return;
+    if (!nextToken(text, pos, "=", key)) return;
+    if (!nextToken(text, pos, "#;", serverKey)) return;
+    if (section.size() > MaxPartLength || key.size() > MaxPartLength ||
+        serverKey.size() > MaxPartLength)
+        return;
+    entries_.emplace_front(std::string(section), std::string(key), std::string(serverKey));
+}
+
+const std::string& KeyMap::lookup(const std::string& key) const {
+    for (const KeyMapEntry& entry : entries_) {
+        if (entry.key == key) return entry.serverKey;
+    }
+    return key;
+}
+
+}  // namespace brenn::matchmaking

@@ -65,6 +65,7 @@ void destroy(ServerBrowser* browser) {
     }
     dynarray::destroy(browser->servers);
     stringpool::destroy(browser->stringPool);
+    serverindex::release(&browser->serverIndex);
     allocation::release(browser->querySlots);
     allocation::release(browser);
     platform::endSockets();
@@ -97,6 +98,7 @@ std::int32_t clear(ServerBrowser* browser) {
     // The servers go first: their key tables refer to the pool's texts.
     dynarray::destroy(browser->servers);
     browser->servers = servers;
+    serverindex::clear(&browser->serverIndex);
     stringpool::destroy(browser->stringPool);
     browser->stringPool = pool;
     return NoError;
@@ -126,10 +128,27 @@ BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uin
         server::freeServer(&added);
         return nullptr;
     }
+    // The server is in the list whatever happens to the index: an index
+    // that cannot grow goes stale and findServer walks the list instead.
+    const std::int32_t position = serverCount(browser) - 1;
+    if (serverindex::usable(&browser->serverIndex, position))
+        serverindex::add(&browser->serverIndex, address, port, position);
+    else
+        serverindex::rebuild(&browser->serverIndex, browser->servers);
     return added;
 }
 
 std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
+    if (!serverindex::usable(&browser->serverIndex, serverCount(browser)))
+        return findServerLinear(browser, address, port);
+    const std::int32_t position = serverindex::find(&browser->serverIndex, address, port);
+    if (position == -1) return -1;
+    const BrowserServer* found = serverAt(browser, position);
+    if (found->ip == address && found->queryPort == port) return position;
+    return findServerLinear(browser, address, port);
+}
+
+std::int32_t findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
     const std::int32_t count = serverCount(browser);
     for (std::int32_t i = 0; i < count; ++i) {
         const BrowserServer* candidate = serverAt(browser, i);

@@ -10,6 +10,7 @@
 #include "browser/QueryEngine.h"
 #include "browser/QuerySlot.h"
 #include "browser/ReplyParser.h"
+#include "browser/ServerIndex.h"
 #include "browser/ServerSort.h"
 #include "browser/StringPool.h"
 #include "containers/DynArray.h"
@@ -36,6 +37,7 @@ struct ServerBrowser {
     platform::Socket broadcastSocket; // discovery socket; InvalidSocket outside discovery
     std::uint32_t listStartTick;      // tick right after the broadcast
     StringPool* stringPool;           // every key and value text of the servers
+    ServerIndex serverIndex;          // (address, port) to position in servers
 };
 
 namespace browser {
@@ -79,8 +81,13 @@ BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uin
                          std::int32_t queryType);
 
 // Index in servers of the first server with this address (network order)
-// and port (host order), or -1.
+// and port (host order), or -1. Constant time through serverIndex; walks the
+// list when the index could not get storage.
 std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
+
+// The same answer by walking the list from the first server; what
+// findServer falls back to, kept for comparison.
+std::int32_t findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
 
 }  // namespace browser
 

@@ -72,6 +72,8 @@ void sort(ServerBrowser* browser, std::int32_t ascending, const char* key, std::
     browser->sortAscending = ascending;
     sortingBrowser = browser;
     dynarray::sort(browser->servers, compare);
+    // Positions moved: index them anew (a failure leaves the list walk).
+    serverindex::rebuild(&browser->serverIndex, browser->servers);
 }
 
 }  // namespace brenn::browser

@@ -1,0 +1,114 @@
+// The index from (address, port) to list position behind findServer.
+#include "containers/Allocation.h"
+#include "support/BrowserFixture.h"
+
+namespace brenn::testing {
+namespace {
+
+using platform::SimulatedLan;
+
+class ServerIndexTest : public BrowserFixture {
+protected:
+    void TearDown() override {
+        allocation::failAfter(-1);
+        BrowserFixture::TearDown();
+    }
+
+    // findServer agrees with the list walk for every stride-th server and
+    // for (address, port) pairs next to them that are not servers.
+    void expectIndexAgreesWithWalk(std::int32_t stride = 1) {
+        const std::int32_t count = browser::serverCount(browser_);
+        for (std::int32_t i = 0; i < count; i += stride) {
+            const BrowserServer* s = browser::serverAt(browser_, i);
+            const std::int32_t walked = browser::findServerLinear(browser_, s->ip, s->queryPort);
+            ASSERT_LE(walked, i);
+            ASSERT_EQ(browser::findServer(browser_, s->ip, s->queryPort), walked) << "server " << i;
+            ASSERT_EQ(browser::findServer(browser_, s->ip, static_cast<std::uint16_t>(s->queryPort + 1)),
+                      browser::findServerLinear(browser_, s->ip, static_cast<std::uint16_t>(s->queryPort + 1)));
+        }
+    }
+
+    static std::uint32_t host(std::uint32_t n) { return platform::hostToNet32(0x0A000000u + n); }
+};
+
+TEST_F(ServerIndexTest, AFloodOfDistinctSendersIsDrainedInOneStepWithoutDuplicates) {
+    ASSERT_EQ(startPass(), NoError);
+    const std::uint16_t broadcastPort = lan_.sent().front().fromPort;
+    constexpr std::uint32_t Senders = 10000;
+    // Every sender answers twice, and each address answers from two ports.
+    for (int round = 0; round < 2; ++round)
+        for (std::uint32_t n = 0; n < Senders; ++n)
+            lan_.send(host(2 + n / 2), static_cast<std::uint16_t>(22000 + n % 2), SimulatedLan::address("10.0.0.1"),
+                      broadcastPort, "\\final\\");
+    browser::think(browser_);
+    EXPECT_EQ(lan_.pending(), 0u);
+    ASSERT_EQ(browser::serverCount(browser_), static_cast<std::int32_t>(Senders));
+    for (std::uint32_t n = 0; n < Senders; ++n) {
+        const BrowserServer* s = browser::serverAt(browser_, static_cast<std::int32_t>(n));
+        ASSERT_EQ(s->ip, host(2 + n / 2));
+        ASSERT_EQ(s->queryPort, 22000 + n % 2);
+        ASSERT_EQ(browser::findServer(browser_, s->ip, s->queryPort), static_cast<std::int32_t>(n));
+    }
+    expectIndexAgreesWithWalk(97);
+    EXPECT_EQ(browser::findServer(browser_, host(2 + Senders), 22000), -1);
+}
+
+TEST_F(ServerIndexTest, TheFirstOfEqualServersIsFoundAlsoAfterSortAndClear) {
+    // addServer does not refuse a known sender; the first one in list order counts.
+    for (std::uint32_t n = 0; n < 100; ++n) browser::addServer(browser_, host(n % 40), 22000, Status);
+    expectIndexAgreesWithWalk();
+    EXPECT_EQ(browser::findServer(browser_, host(7), 22000), 7);
+    for (std::int32_t i = 0; i < 100; ++i) {
+        char reply[32];
+        std::snprintf(reply, sizeof reply, "\\rank\\%d", (i * 37) % 100);
+        server::parseReply(browser::serverAt(browser_, i), reply);
+    }
+    browser::sort(browser_, 1, "rank", Integer);
+    expectIndexAgreesWithWalk();
+    browser::sort(browser_, 0, "hostaddr", CaseSensitive);
+    expectIndexAgreesWithWalk();
+    ASSERT_EQ(browser::clear(browser_), NoError);
+    EXPECT_EQ(browser::findServer(browser_, host(7), 22000), -1);
+    browser::addServer(browser_, host(7), 22000, Status);
+    EXPECT_EQ(browser::findServer(browser_, host(7), 22000), 0);
+}
+
+TEST_F(ServerIndexTest, AllocationFailuresNeverLoseAServerOrAnswerWrongly) {
+    // Adding the 33rd server grows the index; every allocation of that call
+    // fails in turn. Either the call fails and changes nothing, or the server
+    // is in the list and findable, through the index or the list walk.
+    for (long successes = 0; successes < 40; ++successes) {
+        ASSERT_EQ(browser::clear(browser_), NoError);
+        for (std::uint32_t n = 0; n < 32; ++n) ASSERT_NE(browser::addServer(browser_, host(n), 22000, Status), nullptr);
+        allocation::failAfter(successes);
+        BrowserServer* added = browser::addServer(browser_, host(32), 22000, Status);
+        allocation::failAfter(-1);
+        ASSERT_EQ(browser::serverCount(browser_), added == nullptr ? 32 : 33) << successes;
+        EXPECT_EQ(browser::findServer(browser_, host(32), 22000), added == nullptr ? -1 : 32) << successes;
+        expectIndexAgreesWithWalk();
+        // The next addition with storage to spare brings the index back.
+        ASSERT_NE(browser::addServer(browser_, host(33), 22000, Status), nullptr);
+        EXPECT_EQ(browser_->serverIndex.stale, 0);
+        expectIndexAgreesWithWalk();
+    }
+    // A sort that cannot rebuild the index leaves the list walk.
+    allocation::failAfter(0);
+    browser::sort(browser_, 0, "hostaddr", CaseSensitive);
+    allocation::failAfter(-1);
+    EXPECT_EQ(browser_->serverIndex.stale, 1);
+    expectIndexAgreesWithWalk();
+}
+
+TEST_F(ServerIndexTest, ADisabledIndexLeavesTheListWalk) {
+    browser_->serverIndex.disabled = 1;
+    for (std::uint32_t n = 0; n < 50; ++n) browser::addServer(browser_, host(n), 22000, Status);
+    EXPECT_EQ(browser_->serverIndex.entries, nullptr);
+    EXPECT_EQ(browser::findServer(browser_, host(49), 22000), 49);
+    browser_->serverIndex.disabled = 0;
+    browser::addServer(browser_, host(50), 22000, Status);
+    EXPECT_NE(browser_->serverIndex.entries, nullptr);
+    expectIndexAgreesWithWalk();
+}
+
+}  // namespace
+}  // namespace brenn::testing

@@ -34,19 +34,22 @@ BrowserServer* create(std::uint32_t ip, std::uint16_t queryPort, std::int32_t qu
                       StringPool* pool) {
     auto* server = static_cast<BrowserServer*>(allocation::allocate(sizeof(BrowserServer)));
     if (server == nullptr) return nullptr;
-    const TableShape shape = shapeFor(queryType);
-    server->keys = hashtable::create(sizeof(KeyValuePair), shape.buckets, shape.growthStep,
-                                     elements::hashText, elements::compareFirstAddress, nullptr);
-    if (server->keys == nullptr) {
-        allocation::release(server);
-        return nullptr;
-    }
+    server->keys = nullptr;
     server->ip = ip;
     server->queryPort = queryPort;
     server->ping = UnmeasuredPing;
     server->queryType = queryType;
     server->pool = pool;
     return server;
+}
+
+HashTable* keyTable(BrowserServer* server) {
+    if (server->keys == nullptr) {
+        const TableShape shape = shapeFor(server->queryType);
+        server->keys = hashtable::create(sizeof(KeyValuePair), shape.buckets, shape.growthStep,
+                                         elements::hashText, elements::compareFirstAddress, nullptr);
+    }
+    return server->keys;
 }
 
 void freeServer(void* element) {
@@ -64,6 +67,7 @@ std::uint16_t queryPort(const BrowserServer* server) { return server->queryPort;
 std::int32_t ping(const BrowserServer* server) { return server->ping; }
 
 const KeyValuePair* findPair(const BrowserServer* server, const char* key) {
+    if (server->keys == nullptr) return nullptr;
     const char* pooled = stringpool::find(server->pool, key);
     if (pooled == nullptr) return nullptr;
     return static_cast<const KeyValuePair*>(hashtable::find(server->keys, &pooled));

@@ -20,7 +20,7 @@ struct BrowserServer {
     std::uint16_t queryPort;  // host byte order
     std::int16_t ping;        // ms from query to first reply; 9999 until measured
     std::int32_t queryType;   // BrowserQueryType
-    HashTable* keys;          // KeyValuePair table, owned
+    HashTable* keys;          // KeyValuePair table, owned; null until a pair is stored
     StringPool* pool;         // the browser's pool, borrowed
 };
 
@@ -28,10 +28,16 @@ namespace server {
 
 constexpr std::int16_t UnmeasuredPing = 9999;
 
-// A new server with ping 9999 and an empty key table sized by queryType,
-// or null when storage cannot be had. Freed by freeServer.
+// A new server with ping 9999 and no pairs, or null when storage cannot be
+// had. Freed by freeServer. Its key table, sized by queryType, is made when
+// the first pair is stored (keyTable): a sender that never answers a query
+// costs one small record, which keeps a flood of bogus answers cheap.
 BrowserServer* create(std::uint32_t ip, std::uint16_t queryPort, std::int32_t queryType,
                       StringPool* pool);
+
+// The server's key table, made on first use; null when storage cannot be
+// had (the server is then unchanged).
+HashTable* keyTable(BrowserServer* server);
 
 // Element free function of the browser's server list: element is the
 // address of a BrowserServer address. Frees the key table and the record;

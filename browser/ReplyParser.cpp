@@ -37,7 +37,8 @@ void parseReply(BrowserServer* server, char* text) {
             KeyValuePair pair;
             pair.key = stringpool::intern(server->pool, key);
             pair.value = pair.key == nullptr ? nullptr : stringpool::intern(server->pool, value);
-            if (pair.value != nullptr) hashtable::enter(server->keys, &pair);
+            HashTable* keys = pair.value == nullptr ? nullptr : keyTable(server);
+            if (keys != nullptr) hashtable::enter(keys, &pair);
         }
         key = nextToken(nullptr, '\\');
     }

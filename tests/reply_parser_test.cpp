@@ -32,6 +32,7 @@ protected:
     // Every stored pair, by key text.
     std::map<std::string, std::string> pairs() const {
         std::map<std::string, std::string> all;
+        if (server_->keys == nullptr) return all;
         for (std::int32_t b = 0; b < server_->keys->bucketCount; ++b) {
             const DynArray* bucket = server_->keys->buckets[b];
             for (std::int32_t i = 0; i < dynarray::length(bucket); ++i) {
@@ -127,6 +128,25 @@ TEST_F(ServerRecord, UnknownKeysAreAnsweredFromThePoolAlone) {
     // A pooled text that is only a value elsewhere is no key of this server.
     EXPECT_EQ(server::findPair(server_, "alpha"), nullptr);
     EXPECT_NE(server::findPair(server_, "HOSTNAME"), nullptr);
+}
+
+TEST_F(ServerRecord, TheKeyTableIsMadeByTheFirstStoredPairOnly) {
+    // A record that never answered holds no table and answers defaults.
+    parse("\\final\\\\queryid\\7.1");
+    EXPECT_EQ(server_->keys, nullptr);
+    EXPECT_STREQ(server::stringValue(server_, "final", "d"), "d");
+    EXPECT_EQ(server::intValue(server_, "queryid", -3), -3);
+    EXPECT_EQ(server::floatValue(server_, "x", 2.5), 2.5);
+    // Without storage for the table the pair is skipped; the next reply makes it.
+    for (long successes = 0; successes < 20 && server_->keys == nullptr; ++successes) {
+        allocation::failAfter(successes);
+        parse("\\hostname\\Alpha");
+        allocation::failAfter(-1);
+        if (server_->keys != nullptr) {
+            EXPECT_EQ(pairs(), (Pairs{{"hostname", "Alpha"}}));
+        }
+    }
+    EXPECT_NE(server_->keys, nullptr);
 }
 
 TEST_F(ServerRecord, PairsWithoutStorageAreSkippedAndTheRestKept) {

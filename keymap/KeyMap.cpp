@@ -4,7 +4,6 @@
 #include "platform/Platform.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 namespace brenn::matchmaking {
@@ -13,16 +12,16 @@ namespace {
 
 // Reads one whole line into line, without its terminator ("\n", "\r\n" or a
 // final "\r"). False when nothing more could be read (end of file or error).
+// Read byte by byte: a NUL inside the line must not hide its "\n" (the line
+// would swallow the next one).
 bool readLine(std::FILE* file, std::string& line) {
     line.clear();
-    char piece[256];
     bool readAny = false;
-    while (std::fgets(piece, sizeof piece, file) != nullptr) {
+    for (int c; (c = std::getc(file)) != EOF;) {
         readAny = true;
-        line.append(piece, std::strlen(piece));
-        if (!line.empty() && line.back() == '\n') break;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
     }
-    if (!line.empty() && line.back() == '\n') line.pop_back();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return readAny;
 }

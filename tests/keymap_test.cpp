@@ -124,6 +124,12 @@ TEST_F(KeyMapFiles, EntriesRunInReverseFileOrder) {
                                                  {"info", "title", "srvtitle"}}));
 }
 
+TEST_F(KeyMapFiles, ANulByteEndsTheTextOfItsLineOnly) {
+    const std::string contents = std::string("info.title=srvtitle") + '\0' + "junk\nrules.limit=fraglimit\n";
+    const KeyMap map(write(contents));
+    EXPECT_EQ(triples(map), (std::vector<Triple>{{"rules", "limit", "fraglimit"}, {"info", "title", "srvtitle"}}));
+}
+
 TEST_F(KeyMapFiles, LookupTakesTheLastLineWithTheKey) {
     const KeyMap map(write("info.name=hostname;\n"
                            "players.name=player;\n"

@@ -1,0 +1,210 @@
+// Hostile and malformed datagrams on the simulated LAN: oversized, unended,
+// NUL-ridden and key-flooding replies, strangers on the query sockets, a
+// server that never finishes, and answers to a discovery that is over.
+#include "support/BrowserFixture.h"
+
+#include <map>
+
+namespace brenn::testing {
+namespace {
+
+using platform::SimulatedLan;
+
+const std::string Final = "\\final\\";
+
+// Text of exactly `size` bytes: the prefix, then filler, then the suffix.
+std::string sized(std::size_t size, const std::string& prefix, const std::string& suffix, char filler = 'v') {
+    return prefix + std::string(size - prefix.size() - suffix.size(), filler) + suffix;
+}
+
+class HostileDatagrams : public BrowserFixture {
+protected:
+    BrowserServer* serverAt(const std::string& address, std::uint16_t port) {
+        const std::int32_t i = browser::findServer(browser_, SimulatedLan::address(address), port);
+        return i == -1 ? nullptr : browser::serverAt(browser_, i);
+    }
+    std::uint16_t broadcastPort() const { return lan_.sent().front().fromPort; }
+    // A server that answers the broadcast plainly and its query with `reply`,
+    // one datagram every 5 ms.
+    void addReplyingServer(const std::string& address, std::vector<std::string> reply) {
+        lan_.addServer(address, 22000, [reply](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
+            if (request.broadcast) return lan.reply(request, Final);
+            for (std::size_t i = 0; i < reply.size(); ++i)
+                lan.reply(request, reply[i], static_cast<std::uint32_t>(i) * 5);
+        });
+    }
+};
+
+TEST_F(HostileDatagrams, DiscoveryReadsAnswersUpToTheirFirstNulWithinTheReceiveSize) {
+    struct Case {
+        const char* what;
+        std::string answer;
+        bool adds;
+    };
+    const Case cases[] = {
+        {"1499 bytes without NUL, \\final\\ at the end", sized(1499, "", Final, 'x'), true},
+        {"1600 bytes, \\final\\ across the cut", std::string(1495, 'x') + Final + std::string(98, 'x'), false},
+        {"1600 bytes, \\final\\ at the start", sized(1600, Final, ""), true},
+        {"NUL before \\final\\", std::string("\\a\0", 3) + Final, false},
+        {"NUL after \\final\\", Final + std::string("\0\\b", 3), true},
+        {"only NULs", std::string(64, '\0'), false},
+        {"empty", "", false},
+    };
+    ASSERT_EQ(startPass(), NoError);
+    std::uint32_t host = 10;
+    for (const Case& c : cases)
+        lan_.send(SimulatedLan::address("10.0.1." + std::to_string(host++)), 22000, SimulatedLan::address("10.0.0.1"),
+                  broadcastPort(), c.answer);
+    finishDiscovery();
+    host = 10;
+    for (const Case& c : cases)
+        EXPECT_EQ(serverAt("10.0.1." + std::to_string(host++), 22000) != nullptr, c.adds) << c.what;
+    runToIdle();
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(HostileDatagrams, MalformedRepliesStoreWhatTheyHoldAndNothingElse) {
+    std::string letters;  // 700 one-letter keys, the letter case varying
+    for (int i = 0; i < 700; ++i) {
+        const char key = static_cast<char>((i % 2 ? 'A' : 'a') + i % 26);
+        letters += std::string("\\") + key + "\\" + std::to_string(i % 10);
+    }
+    ASSERT_EQ(letters.size(), 2800u);  // longer than a receive: two datagrams
+    const std::string longKey(1400, 'k');
+    struct Case {
+        const char* what;
+        std::vector<std::string> reply;
+        bool completes;
+        std::map<std::string, std::string> values;  // key to value, "" for absent
+    };
+    const Case cases[] = {
+        {"1499 bytes without NUL", {sized(1499, "\\big\\", Final)}, true,
+         {{"big", std::string(1499 - 5 - 7, 'v')}}},
+        {"longer than a receive: cut at 1499, its \\final\\ lost",
+         {sized(1600, "\\big\\", Final)}, false, {{"big", std::string(1499 - 5, 'v')}}},
+        {"embedded NUL ends the text", {std::string("\\hostname\\A\0\\map\\x\\final\\", 25)}, false,
+         {{"hostname", "A"}, {"map", ""}}},
+        {"NUL then a later final datagram", {std::string("\\hostname\\A\0\\x\\1", 16), "\\numplayers\\2" + Final},
+         true, {{"hostname", "A"}, {"x", ""}, {"numplayers", "2"}}},
+        {"700 one-letter keys", {letters.substr(0, 1400), letters.substr(1400) + Final}, true,
+         // the last of the 700 to name a letter wins: key i sends i % 10
+         {{"a", "6"}, {"B", "7"}, {"x", "9"}, {"Z", "5"}}},
+        {"a key of 1400 characters", {"\\" + longKey + "\\long" + Final}, true, {{longKey, "long"}}},
+    };
+    std::uint32_t host = 10;
+    for (const Case& c : cases)
+        addReplyingServer("10.0.1." + std::to_string(host++), c.reply);
+    ASSERT_EQ(startPass(), NoError);
+    finishDiscovery();
+    runToIdle(10);
+    std::map<std::string, int> updates;
+    for (const auto& e : serverEvents()) ++updates[e.address];
+    host = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string address = "10.0.1." + std::to_string(host++);
+        BrowserServer* s = serverAt(address, 22000);
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(updates[address], c.completes ? 1 : 0);
+        EXPECT_EQ(s->ping, 10);  // the first datagram always came, one 10 ms step on
+        for (const auto& [key, value] : c.values)
+            EXPECT_EQ(server::stringValue(s, key.c_str(), ""), value) << key.substr(0, 20);
+    }
+    // 26 letters however many times and in whatever case they were sent.
+    BrowserServer* letterServer = serverAt("10.0.1.14", 22000);
+    std::int32_t pairs = 0;
+    for (std::int32_t b = 0; b < letterServer->keys->bucketCount; ++b)
+        pairs += dynarray::length(letterServer->keys->buckets[b]);
+    EXPECT_EQ(pairs, 26);
+    // A player key composed from the long key still finds nothing, safely.
+    EXPECT_STREQ(server::playerStringValue(serverAt("10.0.1.15", 22000), 7, longKey.c_str(), "none"), "none");
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+// The replies of one server come from its address but another port first.
+TEST_F(HostileDatagrams, RepliesFromTheRightAddressButAnotherPortAreIgnored) {
+    bool answer = true;
+    lan_.addServer("10.0.0.7", 22000, [&answer](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
+        if (request.broadcast) return lan.reply(request, Final);
+        lan.send(request.toAddress, 22001, request.fromAddress, request.fromPort, "\\hostname\\Evil" + Final);
+        if (answer) lan.reply(request, "\\hostname\\Good" + Final, 20);
+    });
+    ASSERT_EQ(startPass(), NoError);
+    finishDiscovery();
+    runToIdle();
+    BrowserServer* s = serverAt("10.0.0.7", 22000);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
+    EXPECT_STREQ(server::stringValue(s, "hostname", ""), "Good");
+    EXPECT_EQ(s->ping, 20);
+    ASSERT_EQ(serverEvents().size(), 1u);
+
+    // A pass in which only the stranger answers: the slot runs to its
+    // time-out, nothing is reported, and what the server sent before stays.
+    answer = false;
+    events_.clear();
+    ASSERT_EQ(startPass(), NoError);
+    finishDiscovery();
+    const std::uint32_t queried = lan_.now();
+    runToIdle();
+    EXPECT_GT(lan_.now() - queried, 3000u);
+    EXPECT_TRUE(serverEvents().empty());
+    EXPECT_STREQ(server::stringValue(s, "hostname", ""), "Good");
+    EXPECT_EQ(s->ping, 20);
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(HostileDatagrams, AServerThatNeverSendsFinalEndsByTheTimeLimit) {
+    makeBrowser(1);
+    // One datagram every 100 ms for 6 s, never "\final\".
+    lan_.addServer("10.0.0.7", 22000, [](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
+        if (request.broadcast) return lan.reply(request, Final);
+        for (std::uint32_t i = 0; i < 60; ++i) lan.reply(request, "\\tick\\" + std::to_string(i), i * 100);
+    });
+    lan_.addStatusServer("10.0.0.8", 22000, {"\\hostname\\Next" + Final});
+    ASSERT_EQ(startPass(), NoError);
+    finishDiscovery();
+    browser::think(browser_);  // one slot: the endless server is queried first
+    const std::uint32_t queried = lan_.now();
+    while (serverEvents().empty() && lan_.now() - queried < 10000) {
+        lan_.advance(10);
+        browser::think(browser_);
+    }
+    // The slot was freed at the first step past 3000 ms and given to the
+    // next server, whose reply was read one step later.
+    EXPECT_EQ(lan_.now() - queried, 3020u);
+    ASSERT_EQ(serverEvents().size(), 1u);
+    EXPECT_EQ(serverEvents()[0].address, "10.0.0.8");
+    BrowserServer* endless = serverAt("10.0.0.7", 22000);
+    EXPECT_EQ(endless->ping, 10);
+    EXPECT_STREQ(server::stringValue(endless, "tick", ""), "30");  // one datagram per 10 ms step read up to 3000 ms
+    runToIdle(10);
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+    EXPECT_EQ(lan_.openSockets(), 0);
+    EXPECT_EQ(lan_.pending(), 0u);  // the rest went with the closed socket
+}
+
+TEST_F(HostileDatagrams, AnswersAfterDiscoveryEndedAddNoServer) {
+    lan_.addStatusServer("10.0.0.7", 22000, {Final});
+    lan_.setLatency("10.0.0.7", 100);  // the strangers below come first
+    ASSERT_EQ(startPass(), NoError);
+    const std::uint16_t oldPort = broadcastPort();
+    finishDiscovery();
+    browser::think(browser_);  // the query is out
+    const std::uint32_t player = SimulatedLan::address("10.0.0.1");
+    for (std::uint32_t n = 0; n < 50; ++n) {
+        const std::uint32_t stranger = SimulatedLan::address("10.0.2." + std::to_string(n + 1));
+        lan_.send(stranger, 22000, player, oldPort, Final);  // the closed broadcast socket's port
+        lan_.send(stranger, 22000, player, lan_.sent().back().fromPort, "\\hostname\\Stranger" + Final);
+    }
+    runToIdle();
+    EXPECT_EQ(browser::serverCount(browser_), 1);
+    ASSERT_EQ(serverEvents().size(), 1u);
+    EXPECT_STREQ(server::stringValue(browser::serverAt(browser_, 0), "hostname", "none"), "none");
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+}  // namespace
+}  // namespace brenn::testing

@@ -25,7 +25,8 @@
 #define BRENN_ASAN 1
 #endif
 #if defined(BRENN_ASAN)
-#include <sanitizer/allocator_interface.h>
+// From the AddressSanitizer runtime (GCC ships no header for it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace brenn::testing {

@@ -98,6 +98,8 @@ prepare_wine() {
     unset WAYLAND_DISPLAY
     # No offer to install Mono or Gecko, no desktop menu entries.
     export WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe=d'
+    # Whatever way the script ends, the prefix's Wine server goes with it.
+    trap 'wineserver -k 2>/dev/null || true' EXIT
     if [[ ! -f $WINEPREFIX/system.reg ]]; then
         step "creating the Wine prefix"
         wineboot -i </dev/null >/dev/null 2>&1
@@ -142,7 +144,8 @@ run_program() {
         timeout 300 unshare -n -- bash -c '
             set -euo pipefail
             ip link set lo up
-            ip route add broadcast 255.255.255.255 dev lo table local
+            # Broadcasts go out on loopback, from 127.0.0.1.
+            ip route add broadcast 255.255.255.255 dev lo table local src 127.0.0.1
             status=0
             BRENN_PRIVATE_NETWORK=1 wine "$1" </dev/null || status=$?
             wineserver -k 2>/dev/null || true
@@ -159,21 +162,24 @@ run_tests() {
     mkdir -p "$build/test-logs"
     # Plain programs first, namespace programs last.
     while read -r mode program; do
-        if [[ $mode == plain ]]; then run_program "$mode" "$program"; fi
+        if [[ $mode == plain ]]; then run_program "$mode" "$program" </dev/null; fi
     done <"$manifest"
     while read -r mode program; do
-        if [[ $mode == netns ]]; then run_program "$mode" "$program"; fi
+        if [[ $mode == netns ]]; then run_program "$mode" "$program" </dev/null; fi
     done <"$manifest"
     wineserver -w
 }
 
 install_missing
+started=$SECONDS
 build_googletest
 cross_build
+built=$SECONDS
 check_exports
 prepare_wine
 run_tests
 
+echo "build $((built - started)) s, Wine tests $((SECONDS - built)) s"
 summary="$passed passed, $failed failed"
 [[ $skipped -gt 0 ]] && summary+=", $skipped skipped"
 echo "$summary"

@@ -190,14 +190,6 @@ TEST(Win32System, TextFileOpensWithBackslashPathAsGiven) {
     EXPECT_EQ(native().openTextFile(".\\no_such_folder\\none.ini"), nullptr);
 }
 
-TEST(Win32System, TickCountAdvancesAcrossSleep) {
-    const std::uint32_t before = native().tickCount();
-    native().sleep(50);
-    const std::uint32_t elapsed = native().tickCount() - before;
-    EXPECT_GE(elapsed, 40u);
-    EXPECT_LT(elapsed, 2000u);
-}
-
 TEST(Win32Module, EntryPointLetsTheModuleLoadAndUnload) {
     EXPECT_TRUE(testing::loadAndUnloadModule(BRENN_ENTRY_PROBE));
 }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -80,38 +79,6 @@ TEST_F(Win32RealNetwork, BroadcastFindsServersAndTheirRepliesComplete) {
     EXPECT_EQ(updated_[1], "127.0.0.1:22010 Last 100");
     for (std::int32_t i = 0; i < browser::serverCount(browser_); ++i)
         EXPECT_LT(server::ping(browser::serverAt(browser_, i)), 1000);
-}
-
-// A server that answers the broadcast and is gone when its query comes:
-// the refusal ends its query early where the sockets layer names the
-// refusing peer, by the time-out otherwise; it never raises an event.
-TEST_F(Win32RealNetwork, ServerGoneAfterDiscoveryGetsNoEvent) {
-    WinsockPeer server(22005, true);
-    ASSERT_TRUE(server.ok());
-    ASSERT_EQ(browser::lanUpdate(browser_, 1, 22000, 22010, 1), NoError);
-    std::string data;
-    std::uint32_t address = 0;
-    std::uint16_t port = 0;
-    ASSERT_TRUE(server.receive(data, address, port, 1000));
-    ASSERT_TRUE(server.send("\\final\\", address, port));
-    server.close();
-    while (browser::state(browser_) == ListingLan) {
-        browser::think(browser_);
-        platform::sleep(10);
-    }
-    ASSERT_EQ(browser::serverCount(browser_), 1);
-
-    const std::uint32_t start = platform::tickCount();
-    while (browser::state(browser_) != Idle && platform::tickCount() - start < 10000) {
-        browser::think(browser_);
-        platform::sleep(10);
-    }
-    const std::uint32_t queryMs = platform::tickCount() - start;
-    EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_TRUE(updated_.empty());
-    EXPECT_EQ(server::ping(browser::serverAt(browser_, 0)), 9999);
-    std::printf("query of a vanished server ended after %u ms\n", static_cast<unsigned>(queryMs));
-    RecordProperty("vanished_server_query_ms", static_cast<int>(queryMs));
 }
 
 }  // namespace

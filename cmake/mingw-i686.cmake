@@ -14,14 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The runtime goes into every module, so that neither a host game nor Wine
-# needs the MinGW runtime DLLs; programs are linked fully static.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+# The runtime (libgcc, libstdc++ and the POSIX threads library) goes into
+# every DLL and program, so that neither a host game nor Wine needs the
+# MinGW runtime DLLs: only system DLLs are imported.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Test programs run under Wine.
-find_program(BRENN_WINE NAMES wine)
-if(BRENN_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${BRENN_WINE})
-endif()

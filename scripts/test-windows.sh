@@ -158,8 +158,15 @@ run_program() {
 }
 
 run_tests() {
-    local manifest=$build/test-programs.txt mode program
+    local manifest=$build/test-programs.txt mode program folder folders=()
     mkdir -p "$build/test-logs"
+    # Programs find the project's DLLs (the plug-in) where they were built.
+    while read -r folder; do
+        folders+=("$(winepath -w "$folder" 2>/dev/null)")
+    done < <(find "$build" -name '*.dll' -not -path "$build/wine-prefix/*" \
+                 -not -path "$build/googletest-*" -printf '%h\n' | sort -u)
+    WINEPATH=$(IFS=';'; echo "${folders[*]}")
+    export WINEPATH
     # Plain programs first, namespace programs last.
     while read -r mode program; do
         if [[ $mode == plain ]]; then run_program "$mode" "$program" </dev/null; fi

@@ -36,7 +36,7 @@ void parseReply(BrowserServer* server, char* text) {
         if (isStoredKey(key)) {
             KeyValuePair pair;
             pair.key = stringpool::intern(server->pool, key);
-            pair.value = pair.key == nullptr ? nullptr : stringpool::intern(server->pool, value);
+            pair.value = pair.key == nullptr ? nullptr : stringpool::internValue(server->pool, value);
             HashTable* keys = pair.value == nullptr ? nullptr : keyTable(server);
             if (keys != nullptr) hashtable::enter(keys, &pair);
         }

@@ -1,6 +1,7 @@
 // Fuzz target: reply parsing followed by value lookups on the parsed server.
 // Each line of the input is one reply datagram of the same server. The
-// stored pairs are checked against a plain model of the reply format.
+// stored pairs are checked against a plain model of the reply format: keys
+// match without regard to ASCII letter case, values read back exactly.
 #include "browser/ServerBrowser.h"
 
 #include <cstdint>
@@ -47,7 +48,7 @@ void model(const std::string& datagram, std::map<std::string, std::string>& pair
     for (std::size_t i = 0; i < tokens.size() && !tokens[i].empty(); i += 2) {
         const std::string value = i + 1 < tokens.size() ? tokens[i + 1] : "";
         if (tokens[i] == "final" || tokens[i] == "queryid") continue;
-        pairs[lower(tokens[i])] = lower(value);
+        pairs[lower(tokens[i])] = value;
     }
 }
 
@@ -83,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [key, value] : expected) {
         const KeyValuePair* pair = server::findPair(server, key.c_str());
         check(pair != nullptr, "expected pair found");
-        check(lower(pair->value) == value, "expected value");
+        check(pair->value == value, "expected value");
         check(lower(pair->key) == key, "pair key");
-        if (key != "hostaddr") check(lower(server::stringValue(server, key.c_str(), "")) == value, "stringValue");
+        if (key != "hostaddr") check(server::stringValue(server, key.c_str(), "") == value, "stringValue");
         if (key != "ping") {
             const long long wide = std::strtoll(pair->value, nullptr, 10);
             const std::int32_t clamped =

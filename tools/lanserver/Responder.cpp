@@ -164,7 +164,11 @@ void Responder::readServer(std::size_t index, std::int64_t now) {
         const ssize_t length =
             ::recvfrom(s.fd, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (length < 0) return;
-        if (s.spec.behaviour != Behaviour::Answers || !isStatusQuery(data, length)) continue;
+        if (!isStatusQuery(data, length)) continue;
+        if (s.spec.behaviour != Behaviour::Answers) {
+            ++unanswered_;
+            continue;
+        }
         ++queries_;
         schedule(index, from, now + s.delayMs);
     }

@@ -35,6 +35,8 @@ public:
     std::uint64_t broadcastsAnswered() const { return broadcasts_; }
     std::uint64_t queriesAnswered() const { return queries_; }
     std::uint64_t datagramsSent() const { return sent_; }
+    // Status queries that reached silent or dead servers and got no answer.
+    std::uint64_t queriesUnanswered() const { return unanswered_; }
 
 private:
     struct Server {
@@ -71,6 +73,7 @@ private:
     std::uint64_t broadcasts_ = 0;
     std::uint64_t queries_ = 0;
     std::uint64_t sent_ = 0;
+    std::uint64_t unanswered_ = 0;
 };
 
 }  // namespace lanserver

@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     if (!options.quiet) {
         std::cout << "lanserver: answered " << responder.broadcastsAnswered() << " broadcasts and "
                   << responder.queriesAnswered() << " queries (" << responder.datagramsSent()
-                  << " datagrams)" << std::endl;
+                  << " datagrams); left " << responder.queriesUnanswered() << " queries unanswered"
+                  << std::endl;
     }
     return 0;
 }

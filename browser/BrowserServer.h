@@ -44,7 +44,7 @@ const char* address(const BrowserServer* server);
 std::uint16_t queryPort(const BrowserServer* server);
 std::int32_t ping(const BrowserServer* server);
 
-// Value of key (any letter case), or fallback when the server has none.
+// Value of key (any letter case), as the server sent it, or fallback when the server has none.
 // The key "hostaddr" (exact case) gives address(server). Pooled results
 // stay valid until the browser is cleared or destroyed.
 const char* stringValue(const BrowserServer* server, const char* key, const char* fallback);

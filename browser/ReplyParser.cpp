@@ -36,7 +36,7 @@ void parseReply(BrowserServer* server, char* text) {
         if (isStoredKey(key)) {
             KeyValuePair pair;
             pair.key = stringpool::intern(server->pool, key);
-            pair.value = pair.key == nullptr ? nullptr : stringpool::intern(server->pool, value);
+            pair.value = pair.key == nullptr ? nullptr : stringpool::internValue(server->pool, value);
             if (pair.value != nullptr) hashtable::enter(server->keys, &pair);
         }
         key = nextToken(nullptr, '\\');

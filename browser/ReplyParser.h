@@ -7,7 +7,8 @@
 namespace brenn::server {
 
 // Enters the pairs of a reply ("\key\value\key\value...") into the server's
-// key table, texts interned in its pool. The first character is skipped
+// key table, texts interned in its pool (keys without regard to letter case,
+// values exactly). The first character is skipped
 // unread; an empty key ends the parse; a key without a value gets "";
 // "final" and "queryid" are never stored; a key already present gets the
 // new value. text is modified in place. A pair for which storage cannot be

@@ -1,14 +1,21 @@
-// StringPool: the per-browser table in which every key and value text of
-// every server is stored once, compared without regard to ASCII letter case.
+// StringPool: the per-browser tables in which every key and value text of
+// every server is stored once, so that servers share their texts and key
+// tables can compare keys by address.
 #pragma once
 
 #include "containers/HashTable.h"
 
 namespace brenn {
 
-// A HashTable of text addresses: 500 buckets growing by 4, hashed with
-// stringHash, compared case-insensitively, texts freed with the table.
-using StringPool = HashTable;
+// Two tables of text addresses (500 buckets growing by 4, hashed with
+// stringHash, texts freed with the pool): keys, compared without regard to
+// ASCII letter case, so that a key asked for in any case finds the pair;
+// and values, compared exactly, so that every server's values read back as
+// that server sent them.
+struct StringPool {
+    HashTable* keys;
+    HashTable* values;
+};
 
 namespace stringpool {
 
@@ -16,12 +23,16 @@ namespace stringpool {
 StringPool* create();
 // Frees the pool and every text in it. Null is ignored.
 void destroy(StringPool* pool);
-// The pooled text equal to text (ignoring ASCII case), or null.
+// The pooled key equal to text (ignoring ASCII case), or null.
 const char* find(const StringPool* pool, const char* text);
-// The pooled text equal to text, adding a copy when there is none. A text,
-// once pooled, keeps its address and spelling. Null when a copy was needed
-// and storage could not be had; the pool is then unchanged.
+// The pooled key equal to text (ignoring ASCII case), adding a copy when
+// there is none. A key, once pooled, keeps its address and spelling. Null
+// when a copy was needed and storage could not be had; the pool is then
+// unchanged.
 const char* intern(StringPool* pool, const char* text);
+// The pooled value equal to text (exactly), adding a copy when there is
+// none. Null when storage could not be had; the pool is then unchanged.
+const char* internValue(StringPool* pool, const char* text);
 
 }  // namespace stringpool
 

@@ -38,6 +38,8 @@ std::uint32_t hashText(const void* element, std::uint32_t bucketCount) {
 
 int compareTextNoCase(const void* a, const void* b) { return compareNoCase(firstText(a), firstText(b)); }
 
+int compareText(const void* a, const void* b) { return std::strcmp(firstText(a), firstText(b)); }
+
 int compareFirstAddress(const void* a, const void* b) {
     const auto x = reinterpret_cast<std::uintptr_t>(firstText(a));
     const auto y = reinterpret_cast<std::uintptr_t>(firstText(b));

@@ -20,6 +20,9 @@ std::uint32_t hashText(const void* element, std::uint32_t bucketCount);
 // Case-insensitive comparison of the texts the elements' first members
 // point at: ASCII letters lowered, bytes compared as unsigned values.
 int compareTextNoCase(const void* a, const void* b);
+// Byte-wise comparison (strcmp) of the texts the elements' first members
+// point at.
+int compareText(const void* a, const void* b);
 // 0 exactly when the elements' first members hold the same address;
 // otherwise the sign follows the order of the two addresses.
 int compareFirstAddress(const void* a, const void* b);

@@ -1,7 +1,7 @@
 // KeyMap: the loaded key map file and the lookup of server keys.
 #pragma once
 
-#include "host/Export.h"
+#include "platform/Export.h"
 #include "keymap/KeyMapEntry.h"
 
 #include <list>

@@ -16,6 +16,7 @@
 // reaches them, which answer through reply() or send().
 #pragma once
 
+#include "platform/Export.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@
 
 namespace brenn::platform {
 
-class SimulatedLan {
+class BRENN_EXPORT SimulatedLan {
 public:
     // One datagram as the LAN carried it. Addresses in network byte order,
     // ports in host byte order.

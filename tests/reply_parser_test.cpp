@@ -81,15 +81,17 @@ TEST_F(ServerRecord, LaterDatagramsAddAndOverwrite) {
     EXPECT_EQ(pairs(), (Pairs{{"hostname", "Alpha"}, {"numplayers", "4"}, {"mapname", "dust"}}));
 }
 
-TEST_F(ServerRecord, PoolKeepsTheFirstSpellingAndSharesTexts) {
+TEST_F(ServerRecord, KeysIgnoreCaseAndValuesReadBackAsSent) {
     BrowserServer* other = server::create(1, 2, Status, pool_);
-    parse("\\hostname\\Alpha", other);
-    parse("\\HOSTNAME\\ALPHA\\NumPlayers\\1");
+    parse("\\hostname\\ridgeline\\mapname\\dust", other);
+    parse("\\HOSTNAME\\Ridgeline\\NumPlayers\\1\\MapName\\dust");
     parse("\\numplayers\\2");
-    EXPECT_STREQ(value("hostname"), "Alpha");
-    EXPECT_EQ(value("hostname"), server::stringValue(other, "HostName", nullptr));  // one pooled text
+    // Another server's spelling never changes this server's value.
+    EXPECT_STREQ(value("hostname"), "Ridgeline");
+    EXPECT_STREQ(server::stringValue(other, "HostName", nullptr), "ridgeline");
+    EXPECT_EQ(value("mapname"), server::stringValue(other, "mapname", nullptr));  // one pooled text
     EXPECT_STREQ(value("numplayers"), "2");
-    EXPECT_EQ(pairs().size(), 2u);
+    EXPECT_EQ(pairs(), (Pairs{{"hostname", "Ridgeline"}, {"NumPlayers", "2"}, {"mapname", "dust"}}));
     server::freeServer(&other);
 }
 

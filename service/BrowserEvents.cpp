@@ -1,0 +1,80 @@
+// The service's browser callback: state changes become host state codes,
+// completed servers become filled ServerData records.
+#include "service/VelnarLanJoin.h"
+
+#include "browser/ServerBrowser.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace brenn::matchmaking::velnar {
+
+namespace {
+
+constexpr char GameName[] = "ridgeline";
+constexpr char Missing[] = "(NONE)";
+
+}  // namespace
+
+void VelnarLanJoin::onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t event, void* instance,
+                                   void* param1, std::int32_t param2) {
+    auto* service = static_cast<VelnarLanJoin*>(instance);
+    if (event == brenn::ServerUpdated) {
+        service->onServerUpdated(param1, static_cast<std::uint32_t>(param2));
+        return;
+    }
+    if (event != brenn::StateChanged) return;
+    switch (browser::state(browser)) {
+        case brenn::Idle:
+            // Cleared first, so that a state hook asking isUpdating sees false.
+            service->updating = false;
+            service->serverStateChanged(HostStateIdle);
+            break;
+        case brenn::Querying:
+            service->serverStateChanged(HostStateQuerying);
+            break;
+        default:
+            break;
+    }
+}
+
+void VelnarLanJoin::onServerUpdated(void* browserServer, std::uint32_t progress) {
+    auto* server = static_cast<brenn::BrowserServer*>(browserServer);
+    if (std::strcmp(server::stringValue(server, "gamename", GameName), GameName) != 0) return;
+
+    // The address text lies in the platform's conversion buffer: copy it now.
+    const std::string address = server::address(server);
+    const std::uint32_t port = server::queryPort(server);
+    ServerData* record = joinMatchmaking->findServerData(address, port);
+    const bool isNew = record == nullptr;
+    if (isNew) {
+        // The id is taken only when a record is made.
+        record = joinMatchmaking->createServerData(getServiceId(), nextServerId + 1, address, port, server);
+        if (record == nullptr) return;
+        getNextServerId();
+    }
+
+    if (keyMap != nullptr) {
+        for (const KeyMapEntry& entry : keyMap->entries()) {
+            const std::string serverKey = keyMap->lookup(entry.key);
+            if (entry.section == "players") {
+                std::int32_t players = server::intValue(server, "numplayers", 0);
+                if (players > MaxPlayers) players = MaxPlayers;
+                for (std::int32_t i = 0; i < players; ++i) {
+                    record->setPlayerValue(entry.section.c_str(), i, entry.key.c_str(),
+                                           server::playerStringValue(server, i, serverKey.c_str(), Missing));
+                }
+            } else {
+                record->setValue(entry.section.c_str(), entry.key.c_str(),
+                                 server::stringValue(server, serverKey.c_str(), Missing));
+            }
+        }
+    }
+
+    char ping[16];
+    std::snprintf(ping, sizeof ping, "%d", static_cast<int>(server::ping(server)));
+    record->setValue("info", "ping", ping);
+    newServerData(record, progress, isNew);
+}
+
+}  // namespace brenn::matchmaking::velnar

@@ -1,0 +1,32 @@
+// The host-level enumerations taken by the join service's operations.
+#pragma once
+
+#include <cstdint>
+
+namespace brenn::matchmaking {
+
+// Which query the host asks for. LAN updates always send the status query;
+// the value only matters to the mapping onto the browser's query types.
+enum QueryType : std::int32_t {
+    QueryBasic = 0,
+    QueryInfo = 1,
+    QueryRules = 2,
+    QueryPlayers = 3,
+    QueryInfoRules = 4,
+    QueryStatus = 5,
+    QueryExtended = 6,
+};
+
+// How sortServers compares the servers' values.
+enum CompareMode : std::int32_t {
+    CompareInteger = 0,
+    CompareFloat = 1,
+    CompareCaseSensitive = 2,
+    CompareCaseInsensitive = 3,
+};
+
+// The state codes the host's state hook receives.
+constexpr std::uint32_t HostStateIdle = 1;      // the update is over
+constexpr std::uint32_t HostStateQuerying = 4;  // the found servers are being queried
+
+}  // namespace brenn::matchmaking

@@ -1,0 +1,38 @@
+// sortServers: the browser's list sorted by one key, and the host's records
+// handed to its new-server hook again in that order.
+#include "service/VelnarLanJoin.h"
+
+#include "browser/ServerBrowser.h"
+
+#include <list>
+
+namespace brenn::matchmaking::velnar {
+
+namespace {
+
+struct ServerEndpoint {
+    std::string address;
+    std::uint32_t port;
+};
+
+}  // namespace
+
+void VelnarLanJoin::sortServers(bool ascending, const std::string& key, CompareMode mode) {
+    // The browser keeps the key's address while it sorts: it must outlive
+    // the sort, so it is this call's own copy.
+    const std::string serverKey = keyMap != nullptr ? keyMap->lookup(key) : key;
+    browser::sort(browser, ascending ? 1 : 0, serverKey.c_str(), getVelnarCompareMode(mode));
+
+    // Every endpoint is copied before the first hook call, so a hook that
+    // clears or sorts the browser again cannot disturb the walk.
+    std::list<ServerEndpoint> endpoints;
+    for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
+        const brenn::BrowserServer* server = browser::serverAt(browser, i);
+        endpoints.push_back({server::address(server), server::queryPort(server)});
+    }
+    for (const ServerEndpoint& endpoint : endpoints) joinMatchmaking->reannounceServer(endpoint.address, endpoint.port);
+    // The browser must not keep the address of the copy that goes now.
+    browser->sortKey = "";
+}
+
+}  // namespace brenn::matchmaking::velnar

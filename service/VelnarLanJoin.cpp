@@ -1,0 +1,127 @@
+// VelnarLanJoin: construction, destruction, update requests and mappings.
+#include "service/VelnarLanJoin.h"
+
+#include "browser/ServerBrowser.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace brenn::matchmaking::velnar {
+
+namespace {
+
+constexpr std::int32_t FirstPort = 22000;
+constexpr std::int32_t LastPort = 22010;
+constexpr char KeyMapPath[] = "\\MultiplayerServers\\VelnarKeyMap.ini";
+
+// The game's six-letter secret key, kept out of the binary's plain text.
+void buildSecretKey(char (&key)[7]) {
+    const unsigned char scrambled[6] = {0x1C, 0x0B, 0x1E, 0x0F, 0x1A, 0x08};
+    for (int i = 0; i < 6; ++i) key[i] = static_cast<char>(scrambled[i] ^ 0x4E);
+    key[6] = '\0';
+}
+
+std::string keyMapPath() {
+    char directory[platform::MaxPathLength] = {0};
+    platform::currentDirectory(sizeof directory, directory);
+    return std::string(directory) + KeyMapPath;
+}
+
+}  // namespace
+
+VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
+    : serviceId(nullptr),
+      joinMatchmaking(joinMatchmaking),
+      keyMap(nullptr),
+      updating(false),
+      nextServerId(0),
+      browser(nullptr) {
+    char secretKey[7];
+    buildSecretKey(secretKey);
+    browser = browser::create(joinMatchmaking->primaryName.c_str(), joinMatchmaking->secondaryName.c_str(),
+                              secretKey, joinMatchmaking->maxConcurrentQueries, &VelnarLanJoin::onBrowserEvent, 1,
+                              this);
+    serviceId = strdup(name.c_str());
+    try {
+        keyMap = new KeyMap(keyMapPath());
+    } catch (const std::bad_alloc&) {
+        keyMap = nullptr;
+    }
+}
+
+VelnarLanJoin::~VelnarLanJoin() {
+    browser::destroy(browser);
+    std::free(serviceId);
+    delete keyMap;
+}
+
+void VelnarLanJoin::update() {
+    if (updating) browser::think(browser);
+}
+
+std::string VelnarLanJoin::getName() { return getServiceId(); }
+
+void VelnarLanJoin::serverListFullUpdate() {
+    updating = true;
+    browser::clear(browser);
+    browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
+}
+
+void VelnarLanJoin::serverListInfoUpdate(const std::string&, QueryType) { serverListFullUpdate(); }
+
+void VelnarLanJoin::serverListAuxUpdate(const std::string&, std::uint32_t, QueryType) {
+    updating = true;
+    browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
+}
+
+void VelnarLanJoin::clearServers() { browser::clear(browser); }
+
+void VelnarLanJoin::newServerData(ServerData* serverData, std::uint32_t progress, bool isNew) {
+    joinMatchmaking->notifyNewServerData(serverData, progress, isNew);
+}
+
+void VelnarLanJoin::serverStateChanged(std::uint32_t state) { joinMatchmaking->notifyStateChanged(state); }
+
+JoinMatchmaking* VelnarLanJoin::getJoinMatchmaking() { return joinMatchmaking; }
+
+KeyMap* VelnarLanJoin::getKeyMap() { return keyMap; }
+
+void VelnarLanJoin::setUpdating(bool value) { updating = value; }
+
+bool VelnarLanJoin::isUpdating() { return updating; }
+
+std::uint32_t VelnarLanJoin::getNextServerId() { return ++nextServerId; }
+
+const char* VelnarLanJoin::getServiceId() { return serviceId != nullptr ? serviceId : ""; }
+
+bool VelnarLanJoin::browserReady() const { return browser != nullptr; }
+
+std::int32_t VelnarLanJoin::getVelnarQueryType(QueryType queryType) {
+    if (queryType >= 0 && queryType <= 5) return static_cast<std::int32_t>(queryType);
+    return queryType == 6 ? 7 : static_cast<std::int32_t>(brenn::Status);
+}
+
+std::int32_t VelnarLanJoin::getVelnarCompareMode(CompareMode mode) {
+    if (mode >= 0 && mode <= 3) return static_cast<std::int32_t>(mode);
+    return static_cast<std::int32_t>(brenn::CaseSensitive);
+}
+
+}  // namespace brenn::matchmaking::velnar
+
+extern "C" brenn::matchmaking::velnar::VelnarLanJoin* CreateJoinClass(
+    std::string name, brenn::matchmaking::JoinMatchmaking* joinMatchmaking) {
+    using brenn::matchmaking::velnar::VelnarLanJoin;
+    if (joinMatchmaking == nullptr) return nullptr;
+    try {
+        auto* service = new VelnarLanJoin(std::move(name), joinMatchmaking);
+        if (!service->browserReady()) {
+            delete service;
+            return nullptr;
+        }
+        return service;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}

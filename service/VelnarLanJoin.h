@@ -1,0 +1,102 @@
+// VelnarLanJoin: the LAN join service, and the factory that creates it. This
+// is the plug-in's chief header: a host includes it and nothing else.
+#pragma once
+
+#include "host/JoinMatchmaking.h"
+#include "host/ServerData.h"
+#include "keymap/KeyMap.h"
+#include "platform/Export.h"
+#include "service/IHostService.h"
+#include "service/IJoinService.h"
+#include "service/MatchmakingTypes.h"
+
+#include <cstdint>
+#include <string>
+
+namespace brenn {
+struct ServerBrowser;
+}
+
+namespace brenn::matchmaking::velnar {
+
+// Finds the game's servers on the local network. The host creates it with
+// CreateJoinClass, lends it a JoinMatchmaking for its whole life, requests
+// an update and then calls update() from its loop until the state hook hears
+// 1. Everything runs inside the host's calls, on the host's one thread; the
+// service has no thread or timer. Destroy it with delete (from the thread
+// that uses it); a running update is dropped without a hook call, and the
+// host's records stay.
+class BRENN_EXPORT VelnarLanJoin final : public IJoinService {
+public:
+    // Creates the browser (queries in flight: joinMatchmaking's
+    // maxConcurrentQueries) and loads the key map from the current directory
+    // + "\MultiplayerServers\VelnarKeyMap.ini". A missing key map is shown
+    // to the user once and leaves the map empty. Check browserReady() (or use
+    // CreateJoinClass, which does) before use.
+    VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking);
+    ~VelnarLanJoin();
+    VelnarLanJoin(const VelnarLanJoin&) = delete;
+    VelnarLanJoin& operator=(const VelnarLanJoin&) = delete;
+
+    // While an update runs: one step of it (never blocks). Otherwise nothing.
+    void update() override;
+    std::string getName() override;
+    // Clears the server list and starts an update (ignored while one runs).
+    void serverListFullUpdate() override;
+    // As serverListFullUpdate; both arguments are ignored.
+    void serverListInfoUpdate(const std::string& server, QueryType queryType) override;
+    // Starts an update that keeps the servers found before (ignored while one
+    // runs); all three arguments are ignored.
+    void serverListAuxUpdate(const std::string& server, std::uint32_t port, QueryType queryType) override;
+    // Forgets the servers found; ignored while an update runs.
+    void clearServers() override;
+    // Sorts the servers by the value of key (a key map key, translated to
+    // its server key, or a server key) and hands the host's record of each
+    // to the new-server hook again, in order, with progress 0 and isNew true.
+    void sortServers(bool ascending, const std::string& key, CompareMode mode) override;
+    // Pass the values to the host's new-server hook and state hook.
+    virtual void newServerData(ServerData* serverData, std::uint32_t progress, bool isNew);
+    virtual void serverStateChanged(std::uint32_t state);
+
+    JoinMatchmaking* getJoinMatchmaking();
+    // The key map; null only when no storage for it was to be had.
+    KeyMap* getKeyMap();
+    void setUpdating(bool updating);
+    // True from an update request until the update is over.
+    bool isUpdating();
+    // The next server id: 1 for the first record this service creates.
+    std::uint32_t getNextServerId();
+    // The service's name as text, owned by the service.
+    const char* getServiceId();
+    // False when the browser could not be created for want of storage.
+    bool browserReady() const;
+
+    // The most player values written per key map entry and server, whatever
+    // "numplayers" a server claims.
+    static constexpr std::int32_t MaxPlayers = 256;
+
+private:
+    std::int32_t getVelnarQueryType(QueryType queryType);
+    std::int32_t getVelnarCompareMode(CompareMode mode);
+    // The browser's event callback: instance is the service.
+    static void onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t event, void* instance,
+                               void* param1, std::int32_t param2);
+    void onServerUpdated(void* browserServer, std::uint32_t progress);
+
+    char* serviceId;
+    JoinMatchmaking* joinMatchmaking;
+    KeyMap* keyMap;
+    bool updating;
+    std::uint32_t nextServerId;
+    brenn::ServerBrowser* browser;
+
+    friend class VelnarLanJoinProbe;  // lets tests reach the private mappings
+};
+
+}  // namespace brenn::matchmaking::velnar
+
+// The plug-in's factory, exported under this plain name: a new service for
+// the host's JoinMatchmaking, or null when storage for it cannot be had.
+// The host destroys it with delete.
+extern "C" BRENN_EXPORT brenn::matchmaking::velnar::VelnarLanJoin* CreateJoinClass(
+    std::string name, brenn::matchmaking::JoinMatchmaking* joinMatchmaking);

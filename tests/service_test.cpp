@@ -1,0 +1,207 @@
+// The join service end to end through its public interface, on the
+// simulated LAN: updates as the host sees them and the records they fill.
+#include "support/ServiceFixture.h"
+
+namespace brenn::matchmaking::velnar {
+// Reaches the service's private mappings.
+class VelnarLanJoinProbe {
+public:
+    static std::int32_t queryType(VelnarLanJoin& s, std::int32_t value) {
+        return s.getVelnarQueryType(static_cast<QueryType>(value));
+    }
+    static std::int32_t compareMode(VelnarLanJoin& s, std::int32_t value) {
+        return s.getVelnarCompareMode(static_cast<CompareMode>(value));
+    }
+};
+}  // namespace brenn::matchmaking::velnar
+
+namespace brenn::testing {
+namespace {
+
+using matchmaking::velnar::VelnarLanJoinProbe;
+
+using Service = ServiceFixture;
+
+TEST_F(Service, AFullUpdateAsTheHostSeesIt) {
+    addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
+    addServer("10.0.0.8", {{"hostname", "NoGameName"}});
+    addServer("10.0.0.9", {{"gamename", "Ridgeline"}, {"hostname", "Capital"}});
+    addServer("10.0.0.10", {{"gamename", "ridgeline "}, {"hostname", "Blank"}});
+    addServer("10.0.0.11", {{"gamename", "othergame"}, {"hostname", "Other"}});
+    EXPECT_EQ(service().getName(), "lan-join");
+    EXPECT_FALSE(service().isUpdating());
+    service().serverListFullUpdate();
+    EXPECT_TRUE(service().isUpdating());
+    EXPECT_TRUE(calls_.empty());  // the request returns at once, silently
+    drive();
+    EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{4, 1}));
+    ASSERT_EQ(serverCalls().size(), 2u);
+    EXPECT_EQ(calls_.front().code, 4u);
+    EXPECT_TRUE(calls_.front().state);
+    EXPECT_FALSE(calls_.back().updatingAtCall);  // cleared before the hook hears 1
+    std::vector<std::string> names;
+    for (const HookCall& c : serverCalls()) {
+        names.push_back(valueOf(c.record->infoSection, "hostname"));
+        EXPECT_TRUE(c.isNew);
+        EXPECT_EQ(c.progress, 80u);  // four of five queries sent
+        EXPECT_EQ(c.record->serviceId, "lan-join");
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "NoGameName"}));
+    EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    const std::size_t callsAfter = calls_.size();
+    const std::size_t sentAfter = lan_.sent().size();
+    service().update();
+    EXPECT_EQ(calls_.size(), callsAfter);
+    EXPECT_EQ(lan_.sent().size(), sentAfter);
+}
+
+TEST_F(Service, AnotherSpellingOfTheGameNameHidesNoServer) {
+    addServer("10.0.0.3", {{"gamename", "RIDGELINE"}});  // queried and parsed first
+    addServer("10.0.0.4", {{"gamename", "ridgeline"}});
+    fullUpdate();
+    ASSERT_EQ(serverCalls().size(), 1u);
+    EXPECT_EQ(serverCalls()[0].record->address, "10.0.0.4");
+}
+
+TEST_F(Service, RecordsAreFilledThroughTheKeyMap) {
+    lan_.setLatency("10.0.0.7", 35);
+    addServer("10.0.0.7", {{"hostname", "Alpha"}, {"numplayers", "3"}, {"player_0", "Ann"}, {"player_2", "Cy"}});
+    addServer("10.0.0.7", {{"hostname", "Second port"}, {"numplayers", "x"}, {"player_0", "Nobody"}}, 22001);
+    fullUpdate();
+    ServerData* first = record("10.0.0.7", 22000);
+    ServerData* second = record("10.0.0.7", 22001);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(valueOf(first->infoSection, "hostname"), "Alpha");
+    EXPECT_STREQ(valueOf(first->infoSection, "mapname"), "(NONE)");
+    EXPECT_STREQ(valueOf(first->rulesSection, "fraglimit"), "(NONE)");
+    EXPECT_STREQ(valueOf(first->infoSection, "ping"), "35");
+    EXPECT_STREQ(valueOf(first->playersSection, "name", "0"), "Ann");
+    EXPECT_STREQ(valueOf(first->playersSection, "name", "1"), "(NONE)");
+    EXPECT_STREQ(valueOf(first->playersSection, "name", "2"), "Cy");
+    EXPECT_EQ(first->playersSection.count, 3);
+    EXPECT_EQ(second->playersSection.count, 0);  // "numplayers" not a number: none
+    EXPECT_EQ(first->serverId, 1u);
+    EXPECT_EQ(second->serverId, 2u);
+    EXPECT_EQ(first->address, "10.0.0.7");
+}
+
+TEST_F(Service, PingOverridesAMappedInfoPing) {
+    writeKeyMap("info.ping=hostname;\n");
+    lan_.setLatency("10.0.0.7", 12);
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    fullUpdate();
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "ping"), "12");
+    EXPECT_EQ(record("10.0.0.7")->infoSection.count, 1);
+}
+
+TEST_F(Service, TheLastLineOfAKeyDecidesItsServerKeyInEverySection) {
+    writeKeyMap("info.title=hostname;\nrules.title=mapname;\n");
+    addServer("10.0.0.7", {{"hostname", "Alpha"}, {"mapname", "dust"}});
+    fullUpdate();
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "title"), "dust");
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->rulesSection, "title"), "dust");
+}
+
+TEST_F(Service, LaterPassesRefreshRecordsWithoutNewIds) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    fullUpdate();
+    addServer("10.0.0.7", {{"hostname", "Renamed"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}});
+    calls_.clear();
+    fullUpdate();
+    ASSERT_EQ(serverCalls().size(), 2u);
+    for (const HookCall& c : serverCalls()) EXPECT_EQ(c.isNew, c.record->address == "10.0.0.8");
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "hostname"), "Renamed");
+    EXPECT_EQ(record("10.0.0.7")->serverId, 1u);
+    EXPECT_EQ(record("10.0.0.8")->serverId, 2u);
+    EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    EXPECT_EQ(service().getNextServerId(), 3u);
+}
+
+TEST_F(Service, HugePlayerCountsAreBounded) {
+    addServer("10.0.0.7", {{"numplayers", "2000000000"}, {"player_5", "Eve"}});
+    fullUpdate();
+    const ServerData* r = record("10.0.0.7");
+    EXPECT_EQ(r->playersSection.count, VelnarLanJoin::MaxPlayers);
+    EXPECT_STREQ(valueOf(r->playersSection, "name", "5"), "Eve");
+}
+
+TEST_F(Service, AuxUpdatesKeepServersAndRequestsDuringAPassChangeNothing) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    fullUpdate();
+    lan_.removeServer("10.0.0.7", 22000);
+    lan_.addSilentServer("10.0.0.7", 22000);
+    addServer("10.0.0.8", {{"hostname", "Beta"}});
+    service().serverListAuxUpdate("ignored", 7, matchmaking::QueryInfo);
+    // A full update, an info update or clearServers while the pass runs:
+    // ignored, and the pass goes on with the servers it has.
+    service().update();
+    service().serverListFullUpdate();
+    service().serverListInfoUpdate("x", matchmaking::QueryRules);
+    service().clearServers();
+    EXPECT_TRUE(service().isUpdating());
+    lan_.advance(3001);
+    drive();
+    // 10.0.0.7 was queried again (and stayed silent): the list was kept.
+    int queriesTo7 = 0;
+    for (const auto& d : lan_.sent())
+        queriesTo7 += d.toAddress == platform::SimulatedLan::address("10.0.0.7") ? 1 : 0;
+    EXPECT_EQ(queriesTo7, 2);
+    EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    // An info update starts from an empty list, like a full one.
+    lan_.clearSent();
+    service().serverListInfoUpdate("x", matchmaking::QueryRules);
+    lan_.advance(3001);
+    drive();
+    EXPECT_EQ(stateCodes().back(), 1u);
+}
+
+TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    fullUpdate();
+    service().serverListFullUpdate();
+    lan_.advance(3001);
+    service().update();  // querying
+    calls_.clear();
+    delete service_;
+    service_ = nullptr;
+    EXPECT_TRUE(calls_.empty());
+    EXPECT_EQ(matchmaking_.serverDataCount, 1);
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(Service, MappingsOfTheHostEnumerations) {
+    const std::pair<std::int32_t, std::int32_t> queryTypes[] = {{0, 0}, {4, 4}, {5, 5}, {6, 7}, {7, 5}, {-1, 5}};
+    for (const auto& [from, to] : queryTypes) EXPECT_EQ(VelnarLanJoinProbe::queryType(service(), from), to) << from;
+    const std::pair<std::int32_t, std::int32_t> modes[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 2}, {-1, 2}};
+    for (const auto& [from, to] : modes) EXPECT_EQ(VelnarLanJoinProbe::compareMode(service(), from), to) << from;
+}
+
+TEST_F(Service, AMissingKeyMapIsShownOnceAndOnlyThePingIsWritten) {
+    std::filesystem::remove(directory_ / "MultiplayerServers" / "VelnarKeyMap.ini");
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    fullUpdate();
+    ASSERT_EQ(lan_.messages().size(), 1u);
+    EXPECT_EQ(lan_.messages()[0], "Error locating file: Error: Couldn't find Key Map file: " + directory_.string() +
+                                      "\\MultiplayerServers\\VelnarKeyMap.ini");
+    EXPECT_EQ(record("10.0.0.7")->infoSection.count, 1);
+    EXPECT_NE(valueOf(record("10.0.0.7")->infoSection, "ping"), nullptr);
+}
+
+TEST_F(Service, EmptyNamesAndIdCounters) {
+    VelnarLanJoin* unnamed = CreateJoinClass("", &matchmaking_);
+    ASSERT_NE(unnamed, nullptr);
+    EXPECT_EQ(unnamed->getName(), "");
+    EXPECT_STREQ(unnamed->getServiceId(), "");
+    EXPECT_EQ(unnamed->getNextServerId(), 1u);
+    EXPECT_EQ(unnamed->getNextServerId(), 2u);
+    EXPECT_EQ(service().getNextServerId(), 1u);  // each service counts for itself
+    EXPECT_EQ(unnamed->getJoinMatchmaking(), &matchmaking_);
+    EXPECT_NE(unnamed->getKeyMap(), nullptr);
+    delete unnamed;
+    EXPECT_EQ(CreateJoinClass("x", nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace brenn::testing

@@ -1,0 +1,146 @@
+// The join service on the simulated LAN, as a host sees it: a key map in a
+// directory of the test's own, a JoinMatchmaking whose hooks record every
+// call, and helpers that run whole updates.
+#pragma once
+
+#include "platform/SimulatedLan.h"
+#include "service/VelnarLanJoin.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace brenn::testing {
+
+using matchmaking::JoinMatchmaking;
+using matchmaking::ServerData;
+using matchmaking::velnar::VelnarLanJoin;
+
+// One call of a host hook.
+struct HookCall {
+    bool state;               // the state hook, else the new-server hook
+    std::uint32_t code;       // state hook: the state code
+    ServerData* record;       // new-server hook: the record
+    std::uint32_t progress;
+    bool isNew;
+    bool updatingAtCall;      // the service's isUpdating() during the call
+};
+
+// A reply of the given pairs, ending with "\final\" and a query id.
+inline std::string reply(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string text;
+    for (const auto& [key, value] : pairs) text += "\\" + key + "\\" + value;
+    return text + "\\final\\\\queryid\\1.1";
+}
+
+// The value of key in the record's section (player values by index), or
+// null when the section holds none.
+inline const char* valueOf(const matchmaking::ServerDataSection& section, const std::string& key,
+                           const char* index = nullptr) {
+    for (auto* v = section.head; v != nullptr; v = v->next) {
+        const bool indexMatches = index == nullptr ? v->index == nullptr
+                                                   : (v->index != nullptr && std::string(v->index) == index);
+        if (indexMatches && key == v->key) return v->value;
+    }
+    return nullptr;
+}
+
+class ServiceFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("velnar-service-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                      std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(directory_ / "MultiplayerServers");
+        lan_.setCurrentDirectory(directory_.string());
+        writeKeyMap(
+            "info.hostname=hostname;\n"
+            "info.mapname=mapname;\n"
+            "info.numplayers=numplayers;\n"
+            "rules.fraglimit=fraglimit;\n"
+            "players.name=player;\n");
+        matchmaking_.maxConcurrentQueries = 4;
+        matchmaking_.hookContext = this;
+        matchmaking_.newServerDataHook = &ServiceFixture::onServer;
+        matchmaking_.stateChangedHook = &ServiceFixture::onState;
+    }
+
+    void TearDown() override {
+        delete service_;
+        std::filesystem::remove_all(directory_);
+    }
+
+    void writeKeyMap(const std::string& text) {
+        std::ofstream(directory_ / "MultiplayerServers" / "VelnarKeyMap.ini") << text;
+    }
+
+    VelnarLanJoin& service() {
+        if (service_ == nullptr) service_ = CreateJoinClass("lan-join", &matchmaking_);
+        return *service_;
+    }
+
+    // A server of the game at address:port answering with these pairs.
+    void addServer(const std::string& address, std::vector<std::pair<std::string, std::string>> pairs,
+                   std::uint16_t port = 22000) {
+        lan_.addStatusServer(address, port, {reply(pairs)});
+    }
+
+    // Calls update() every ms until the update is over (or 20 s have passed).
+    void drive() {
+        for (int i = 0; i < 20000 && service().isUpdating(); ++i) {
+            service().update();
+            lan_.advance(1);
+        }
+    }
+
+    void fullUpdate() {
+        service().serverListFullUpdate();
+        drive();
+    }
+
+    std::vector<HookCall> serverCalls() const {
+        std::vector<HookCall> calls;
+        for (const auto& c : calls_)
+            if (!c.state) calls.push_back(c);
+        return calls;
+    }
+    std::vector<std::uint32_t> stateCodes() const {
+        std::vector<std::uint32_t> codes;
+        for (const auto& c : calls_)
+            if (c.state) codes.push_back(c.code);
+        return codes;
+    }
+
+    ServerData* record(const std::string& address, std::uint32_t port = 22000) {
+        return matchmaking_.findServerData(address, port);
+    }
+
+    // Called at the end of each hook call.
+    std::function<void(const HookCall&)> onHook;
+
+    platform::SimulatedLan lan_{"10.0.0.1"};
+    std::filesystem::path directory_;
+    JoinMatchmaking matchmaking_;
+    VelnarLanJoin* service_ = nullptr;
+    std::vector<HookCall> calls_;
+
+private:
+    static void onServer(ServerData* record, std::uint32_t progress, bool isNew, void* context) {
+        auto* self = static_cast<ServiceFixture*>(context);
+        self->calls_.push_back({false, 0, record, progress, isNew, self->service_->isUpdating()});
+        if (self->onHook) self->onHook(self->calls_.back());
+    }
+    static void onState(std::uint32_t code, void* context) {
+        auto* self = static_cast<ServiceFixture*>(context);
+        self->calls_.push_back({true, code, nullptr, 0, false, self->service_->isUpdating()});
+        if (self->onHook) self->onHook(self->calls_.back());
+    }
+};
+
+}  // namespace brenn::testing

@@ -4,6 +4,7 @@
 #include "browser/ServerBrowser.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace brenn::browser {
@@ -60,7 +61,10 @@ int compareByText(const void* a, const void* b) { return compareTexts(a, b, std:
 
 int compareByTextNoCase(const void* a, const void* b) { return compareTexts(a, b, compareNoCase); }
 
-void sort(ServerBrowser* browser, std::int32_t ascending, const char* key, std::int32_t mode) {
+namespace {
+
+// Picks the comparator and points the comparators at the browser and key.
+ElementCompare prepare(ServerBrowser* browser, std::int32_t ascending, const char* key, std::int32_t mode) {
     ElementCompare compare;
     switch (mode) {
         case Integer: compare = compareByInt; break;
@@ -71,7 +75,22 @@ void sort(ServerBrowser* browser, std::int32_t ascending, const char* key, std::
     browser->sortKey = key;
     browser->sortAscending = ascending;
     sortingBrowser = browser;
-    dynarray::sort(browser->servers, compare);
+    return compare;
+}
+
+}  // namespace
+
+void sort(ServerBrowser* browser, std::int32_t ascending, const char* key, std::int32_t mode) {
+    dynarray::sort(browser->servers, prepare(browser, ascending, key, mode));
+}
+
+std::int32_t sortedCopy(ServerBrowser* browser, std::int32_t ascending, const char* key, std::int32_t mode,
+                        BrowserServer** out) {
+    const ElementCompare compare = prepare(browser, ascending, key, mode);
+    const std::int32_t count = serverCount(browser);
+    for (std::int32_t i = 0; i < count; ++i) out[i] = serverAt(browser, i);
+    if (count > 1) std::qsort(out, static_cast<std::size_t>(count), sizeof *out, compare);
+    return count;
 }
 
 }  // namespace brenn::browser

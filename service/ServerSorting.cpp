@@ -5,6 +5,7 @@
 #include "browser/ServerBrowser.h"
 
 #include <list>
+#include <vector>
 
 namespace brenn::matchmaking::velnar {
 
@@ -21,14 +22,25 @@ void VelnarLanJoin::sortServers(bool ascending, const std::string& key, CompareM
     // The browser keeps the key's address while it sorts: it must outlive
     // the sort, so it is this call's own copy.
     const std::string serverKey = keyMap != nullptr ? keyMap->lookup(key) : key;
-    browser::sort(browser, ascending ? 1 : 0, serverKey.c_str(), getVelnarCompareMode(mode));
+    const std::int32_t ascendingFlag = ascending ? 1 : 0;
+    const std::int32_t compareMode = getVelnarCompareMode(mode);
 
     // Every endpoint is copied before the first hook call, so a hook that
     // clears or sorts the browser again cannot disturb the walk.
     std::list<ServerEndpoint> endpoints;
-    for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
-        const brenn::BrowserServer* server = browser::serverAt(browser, i);
-        endpoints.push_back({server::address(server), server::queryPort(server)});
+    if (browser::state(browser) == brenn::Idle) {
+        browser::sort(browser, ascendingFlag, serverKey.c_str(), compareMode);
+        for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
+            const brenn::BrowserServer* server = browser::serverAt(browser, i);
+            endpoints.push_back({server::address(server), server::queryPort(server)});
+        }
+    } else {
+        // A running pass queries the list by position: reordering it now
+        // would query some servers twice and others never. Sort a copy.
+        std::vector<brenn::BrowserServer*> sorted(static_cast<std::size_t>(browser::serverCount(browser)));
+        browser::sortedCopy(browser, ascendingFlag, serverKey.c_str(), compareMode, sorted.data());
+        for (const brenn::BrowserServer* server : sorted)
+            endpoints.push_back({server::address(server), server::queryPort(server)});
     }
     for (const ServerEndpoint& endpoint : endpoints) joinMatchmaking->reannounceServer(endpoint.address, endpoint.port);
     // The browser must not keep the address of the copy that goes now.

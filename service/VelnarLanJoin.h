@@ -53,6 +53,8 @@ public:
     // Sorts the servers by the value of key (a key map key, translated to
     // its server key, or a server key) and hands the host's record of each
     // to the new-server hook again, in order, with progress 0 and isNew true.
+    // The browser's own list takes the new order only when no update runs,
+    // so that a running update still queries every server once.
     void sortServers(bool ascending, const std::string& key, CompareMode mode) override;
     // Pass the values to the host's new-server hook and state hook.
     virtual void newServerData(ServerData* serverData, std::uint32_t progress, bool isNew);

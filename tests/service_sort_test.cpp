@@ -86,6 +86,22 @@ TEST_F(ServiceSort, HooksThatClearOrSortAgainDoNotDisturbTheWalk) {
     EXPECT_EQ(all[5], "10.0.0.7");
 }
 
+TEST_F(ServiceSort, SortingDuringAnUpdateStillQueriesEveryServerOnce) {
+    for (int i = 11; i <= 14; ++i) addServer("10.0.0." + std::to_string(i), {{"hostname", "late"}});
+    bool sorted = false;
+    onHook = [&](const HookCall& c) {
+        if (c.state || c.progress == 0 || sorted) return;
+        sorted = true;  // after the first report, while the rest wait
+        service().sortServers(true, "fraglimit", matchmaking::CompareInteger);
+    };
+    fullUpdate();
+    std::map<std::string, int> reports;
+    for (const HookCall& c : serverCalls())
+        if (c.progress > 0) ++reports[c.record->address];
+    EXPECT_EQ(reports.size(), 7u);
+    for (const auto& [address, count] : reports) EXPECT_EQ(count, 1) << address;
+}
+
 TEST_F(ServiceSort, NothingToAnnounceCallsNoHook) {
     service().clearServers();
     service().sortServers(true, "fraglimit", matchmaking::CompareInteger);

@@ -123,7 +123,7 @@ TEST_F(Service, HugePlayerCountsAreBounded) {
     addServer("10.0.0.7", {{"numplayers", "2000000000"}, {"player_5", "Eve"}});
     fullUpdate();
     const ServerData* r = record("10.0.0.7");
-    EXPECT_EQ(r->playersSection.count, VelnarLanJoin::MaxPlayers);
+    EXPECT_EQ(r->playersSection.count, +VelnarLanJoin::MaxPlayers);
     EXPECT_STREQ(valueOf(r->playersSection, "name", "5"), "Eve");
 }
 

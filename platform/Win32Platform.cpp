@@ -1,0 +1,146 @@
+// The platform operations on Windows: Windows Sockets 1.1, the kernel's tick
+// clock and current directory, and a message box.
+#include "platform/Platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+
+namespace brenn::platform {
+
+namespace {
+
+// The numbers of the sockets layer, spelt out: IPv4, datagram, UDP, and the
+// socket-level broadcast option.
+constexpr WORD SocketsVersion = 0x0101;
+constexpr int FamilyIPv4 = 2;
+constexpr int TypeDatagram = 2;
+constexpr int ProtocolUdp = 17;
+constexpr int LevelSocket = 0xFFFF;
+constexpr int OptionBroadcast = 0x20;
+
+static_assert(FD_SETSIZE >= MaxPollSockets, "one read set must hold a whole poll");
+static_assert(static_cast<Socket>(INVALID_SOCKET) == InvalidSocket, "one value for no socket");
+
+SOCKET handle(Socket socket) { return static_cast<SOCKET>(socket); }
+
+int win32StartSockets() {
+    WSADATA data;
+    return ::WSAStartup(SocketsVersion, &data) == 0 ? 0 : -1;
+}
+
+void win32EndSockets() { ::WSACleanup(); }
+
+Socket win32OpenUdpSocket() {
+    const SOCKET s = ::socket(FamilyIPv4, TypeDatagram, ProtocolUdp);
+    return s == INVALID_SOCKET ? InvalidSocket : static_cast<Socket>(s);
+}
+
+int win32EnableBroadcast(Socket socket) {
+    const int on = 1;
+    return ::setsockopt(handle(socket), LevelSocket, OptionBroadcast, reinterpret_cast<const char*>(&on),
+                        sizeof on) == 0
+               ? 0
+               : -1;
+}
+
+int win32SendTo(Socket socket, const void* data, int length, std::uint32_t address, std::uint16_t port) {
+    sockaddr_in to;
+    std::memset(&to, 0, sizeof to);
+    to.sin_family = FamilyIPv4;
+    to.sin_port = port;
+    to.sin_addr.s_addr = address;
+    const int sent = ::sendto(handle(socket), static_cast<const char*>(data), length, 0,
+                              reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+// Windows differs from POSIX in two ways here, both settled at this boundary:
+// - A datagram longer than the buffer fails with WSAEMSGSIZE after filling
+//   the buffer and the sender; it is reported as a datagram of capacity
+//   bytes, the first part of what came, as POSIX reports it.
+// - An ICMP port unreachable caused by an earlier send makes the next
+//   receive fail with WSAECONNRESET. When the layer names the peer that
+//   refused, that peer is reported as the sender of the failure, so the
+//   query to it ends at once; when it names nobody, the sender is 0/0.
+// The sockets are blocking: the engine receives only from a socket that a
+// poll has just found readable.
+int win32ReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port) {
+    sockaddr_in from;
+    std::memset(&from, 0, sizeof from);
+    int fromLength = sizeof from;
+    int received = ::recvfrom(handle(socket), static_cast<char*>(buffer), capacity, 0,
+                              reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (received == SOCKET_ERROR && ::WSAGetLastError() == WSAEMSGSIZE) received = capacity;
+    const bool named = fromLength >= static_cast<int>(sizeof from) && from.sin_family == FamilyIPv4;
+    *address = named ? from.sin_addr.s_addr : 0;
+    *port = named ? from.sin_port : 0;
+    return received == SOCKET_ERROR ? -1 : received;
+}
+
+int win32PollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
+    if (count < 0 || count > MaxPollSockets) return -1;
+    // select refuses a call with no socket at all; nothing is readable then.
+    if (count == 0) return 0;
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    for (int i = 0; i < count; ++i) FD_SET(handle(sockets[i]), &readSet);
+    timeval noWait = {0, 0};
+    if (::select(0, &readSet, nullptr, nullptr, &noWait) == SOCKET_ERROR) return -1;
+    int ready = 0;
+    for (int i = 0; i < count; ++i) {
+        readable[i] = FD_ISSET(handle(sockets[i]), &readSet) ? 1 : 0;
+        ready += readable[i];
+    }
+    return ready;
+}
+
+void win32CloseSocket(Socket socket) {
+    if (socket != InvalidSocket) ::closesocket(handle(socket));
+}
+
+std::uint32_t win32AddressFromText(const char* text) {
+    return text == nullptr ? NoAddress : static_cast<std::uint32_t>(::inet_addr(text));
+}
+
+const char* win32AddressToText(std::uint32_t address) {
+    in_addr in;
+    in.s_addr = address;
+    const char* text = ::inet_ntoa(in);
+    return text != nullptr ? text : "0.0.0.0";
+}
+
+std::uint32_t win32TickCount() { return ::GetTickCount(); }
+
+void win32Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+// GetCurrentDirectoryA gives the length without the NUL, or the size it
+// would need when the buffer is too small; the latter is a failure here.
+std::uint32_t win32CurrentDirectory(std::uint32_t size, char* buffer) {
+    if (buffer == nullptr || size == 0) return 0;
+    const DWORD length = ::GetCurrentDirectoryA(size, buffer);
+    if (length == 0 || length >= size) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
+void win32ShowMessage(const char* text, const char* caption) { ::MessageBoxA(nullptr, text, caption, MB_OK); }
+
+std::FILE* win32OpenTextFile(const char* path) { return path == nullptr ? nullptr : std::fopen(path, "r"); }
+
+}  // namespace
+
+const Operations& native() {
+    static const Operations operations = {
+        win32StartSockets,     win32EndSockets,    win32OpenUdpSocket,   win32EnableBroadcast,
+        win32SendTo,           win32ReceiveFrom,   win32PollReadable,    win32CloseSocket,
+        win32AddressFromText,  win32AddressToText, win32TickCount,       win32Sleep,
+        win32CurrentDirectory, win32ShowMessage,   win32OpenTextFile,
+    };
+    return operations;
+}
+
+}  // namespace brenn::platform

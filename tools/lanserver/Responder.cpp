@@ -4,7 +4,8 @@
 #include "ReplyBuilder.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
+#include <net/if.h>
+#include <ifaddrs.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <set>
 
 namespace lanserver {
 namespace {
@@ -66,6 +68,27 @@ int openBound(std::uint32_t addressNetworkOrder, std::uint16_t port, bool wantDe
     return fd;
 }
 
+// The interfaces whose IPv4 networks hold at least one of the addresses
+// (loopback for 127.0.0.x; the veth for addresses put on it).
+std::set<unsigned> interfacesFor(const std::vector<std::uint32_t>& addressesNetworkOrder) {
+    std::set<unsigned> result;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return result;
+    for (const ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || !i->ifa_netmask || i->ifa_addr->sa_family != AF_INET) continue;
+        const std::uint32_t own = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+        const std::uint32_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
+        for (const std::uint32_t a : addressesNetworkOrder) {
+            if ((a & mask) == (own & mask)) {
+                result.insert(::if_nametoindex(i->ifa_name));
+                break;
+            }
+        }
+    }
+    ::freeifaddrs(list);
+    return result;
+}
+
 // Lets one process hold a socket per server: raise the soft descriptor limit.
 void raiseDescriptorLimit(std::size_t wanted) {
     rlimit limit{};
@@ -97,6 +120,7 @@ Responder::~Responder() {
 
 bool Responder::bind(std::string* error) {
     raiseDescriptorLimit(servers_.size() + 64 + 16);
+    std::vector<std::uint32_t> addresses;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         Server& s = servers_[i];
         Port& port = ports_[s.spec.port];
@@ -109,7 +133,9 @@ bool Responder::bind(std::string* error) {
         ::inet_pton(AF_INET, s.spec.address.c_str(), &address);
         s.fd = openBound(address.s_addr, s.spec.port, false, error);
         if (s.fd < 0) return false;
+        addresses.push_back(address.s_addr);
     }
+    lanInterfaces_ = interfacesFor(addresses);
     return true;
 }
 
@@ -138,7 +164,7 @@ void Responder::readWildcard(Port& port, std::int64_t now) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info{};
                 std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                broadcast = isBroadcast(info.ipi_addr);
+                broadcast = isBroadcast(info.ipi_addr) && lanInterfaces_.count(static_cast<unsigned>(info.ipi_ifindex));
             }
         }
         if (!broadcast || !isStatusQuery(data, length)) continue;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <queue>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,11 @@ public:
     Responder& operator=(const Responder&) = delete;
 
     // Binds one socket per server to its address:port, and one wildcard
-    // socket per port for broadcasts (all with SO_REUSEADDR). False, with a
-    // message, when a socket cannot be made or bound; sockets made so far
-    // are closed by the destructor.
+    // socket per port for broadcasts (all with SO_REUSEADDR). Broadcasts are
+    // answered only when they arrive on an interface whose network holds a
+    // server address (the loopback for 127.0.0.x), never from another
+    // network the machine is on. False, with a message, when a socket cannot
+    // be made or bound; sockets made so far are closed by the destructor.
     bool bind(std::string* error);
 
     // Answers until durationS seconds have passed or *stop becomes true.
@@ -68,6 +71,7 @@ private:
     const Options options_;
     std::vector<Server> servers_;
     std::map<std::uint16_t, Port> ports_;
+    std::set<unsigned> lanInterfaces_;  // interfaces whose broadcasts are answered
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending_;
     std::uint64_t order_ = 0;
     std::uint64_t broadcasts_ = 0;

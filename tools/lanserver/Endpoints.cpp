@@ -48,10 +48,12 @@ bool parseAddress(const std::string& text, std::uint32_t* address) {
 bool parseAddresses(const std::string& text, int defaultCount, std::vector<std::uint32_t>* out,
                     std::string* error) {
     std::vector<std::uint32_t> result;
-    for (const std::string& part : splitList(text)) {
+    const std::vector<std::string> parts = splitList(text);
+    for (const std::string& part : parts) {
         std::uint32_t first = 0;
         std::uint32_t last = 0;
-        long count = defaultCount < 1 ? 1 : defaultCount;
+        // A lone bare address stands for as many as needed; in a list, for itself.
+        long count = parts.size() > 1 || defaultCount < 1 ? 1 : defaultCount;
         const std::size_t plus = part.find('+');
         const std::size_t dash = part.find('-');
         bool ok = false;

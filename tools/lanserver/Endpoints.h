@@ -11,8 +11,9 @@
 namespace lanserver {
 
 // Parses an address list into host-order IPv4 addresses. Forms, combinable
-// with commas: "A" (A and the addresses after it, defaultCount in all),
-// "A+N" (N addresses from A), "A-B" (A to B, both included). False, with a
+// with commas: "A" (alone: A and the addresses after it, defaultCount in
+// all; in a list: A itself), "A+N" (N addresses from A), "A-B" (A to B,
+// both included). False, with a
 // message in *error, on anything else or an empty list.
 bool parseAddresses(const std::string& text, int defaultCount, std::vector<std::uint32_t>* out,
                     std::string* error);

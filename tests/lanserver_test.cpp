@@ -51,7 +51,7 @@ TEST(LanServerDefinitions, ReadsServersOptionsAndPairsAsWritten) {
                             "10.0.0.5:22004 \\hostname\\Alpha Base\\mapname\\\\numplayers\\2\r\n"
                             "  * silent split=3 delay=40 \\hostname\\Q\\\n"
                             "* dead \\k\n");
-    std::vector<ServerSpec> servers;
+    std::vector<SimServer> servers;
     std::string error;
     ASSERT_TRUE(parseDefinitions(file, &servers, &error)) << error;
     ASSERT_EQ(servers.size(), 3u);
@@ -82,7 +82,7 @@ TEST(LanServerDefinitions, ABadLineIsNamedAndAddsNothing) {
     };
     for (const auto& c : cases) {
         std::istringstream file(std::string("* \\ok\\1\n") + c.line + "\n");
-        std::vector<ServerSpec> servers;
+        std::vector<SimServer> servers;
         std::string error;
         EXPECT_FALSE(parseDefinitions(file, &servers, &error)) << c.line;
         EXPECT_NE(error.find("line 2: "), std::string::npos) << error;
@@ -121,22 +121,22 @@ TEST(LanServerEndpoints, SlotsNeverRepeatAndSpreadOverThePorts) {
     std::string error;
     ASSERT_TRUE(parseAddresses("10.77.0.10+100", 0, &addresses, &error));
     ASSERT_TRUE(parsePorts("22000-22010", &ports, &error));
-    std::vector<ServerSpec> servers(1100);
+    std::vector<SimServer> servers(1100);
     servers[5].address = "10.77.0.10";  // a defined server holds the first slot
     servers[5].port = 22000;
     ASSERT_TRUE(assignSlots(addresses, ports, &servers, &error)) << error;
     std::set<std::string> slots;
     std::set<std::uint16_t> used;
-    for (const ServerSpec& s : servers) {
+    for (const SimServer& s : servers) {
         slots.insert(s.address + ":" + std::to_string(s.port));
         used.insert(s.port);
     }
     EXPECT_EQ(slots.size(), 1100u);
     EXPECT_EQ(used.size(), 11u);
 
-    std::vector<ServerSpec> tooMany(1101);
+    std::vector<SimServer> tooMany(1101);
     EXPECT_FALSE(assignSlots(addresses, ports, &tooMany, &error));
-    std::vector<ServerSpec> twins(2);
+    std::vector<SimServer> twins(2);
     twins[0].address = twins[1].address = "10.77.0.10";
     twins[0].port = twins[1].port = 22000;
     EXPECT_FALSE(assignSlots(addresses, ports, &twins, &error));
@@ -148,7 +148,7 @@ TEST(LanServerPlan, TheSeedDecidesContentsAndWhichServersAreSpecial) {
     options.silent = 3;
     options.otherGame = 2;
     options.dead = 1;
-    std::vector<ServerSpec> first, again, other;
+    std::vector<SimServer> first, again, other;
     std::string error;
     ASSERT_TRUE(planServers(options, &first, &error)) << error;
     ASSERT_TRUE(planServers(options, &again, &error));

@@ -158,15 +158,15 @@ def main():
         endpoint = f'{s["address"]}:{s["port"]}'
         if endpoint not in by_endpoint:
             continue
-        spec = by_endpoint[endpoint]
+        server_def = by_endpoint[endpoint]
         actual = actual_record(s)
         ping = actual["info"].pop("ping", None)
-        expected = expected_record(spec, entries)
+        expected = expected_record(server_def, entries)
         expected["info"].pop("ping", None)
         for section in expected:
             c.expect(actual[section] == expected[section],
                      f"{endpoint} {section}: got {actual[section]}, expected {expected[section]}")
-        delay = spec["delay"]
+        delay = server_def["delay"]
         ok = ping is not None and ping.lstrip("-").isdigit() and delay - 2 <= int(ping) < delay + args.margin
         c.expect(ok, f"{endpoint} ping {ping} outside [{delay}, {delay + args.margin})")
         if ping is not None and ping.isdigit():

@@ -1,7 +1,7 @@
 // ContentGenerator: seeded, reproducible contents for simulated servers.
 #pragma once
 
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <cstdint>
 #include <string>

@@ -18,7 +18,7 @@ bool parseCount(const std::string& text, int low, int high, int* out) {
     return true;
 }
 
-bool parseWhere(const std::string& word, ServerSpec* server) {
+bool parseWhere(const std::string& word, SimServer* server) {
     if (word == "*") return true;
     const std::size_t colon = word.rfind(':');
     std::uint32_t address = 0;
@@ -32,7 +32,7 @@ bool parseWhere(const std::string& word, ServerSpec* server) {
     return true;
 }
 
-bool parseOption(const std::string& word, ServerSpec* server) {
+bool parseOption(const std::string& word, SimServer* server) {
     if (word == "answers") server->behaviour = Behaviour::Answers;
     else if (word == "silent") server->behaviour = Behaviour::Silent;
     else if (word == "dead") server->behaviour = Behaviour::Dead;
@@ -42,7 +42,7 @@ bool parseOption(const std::string& word, ServerSpec* server) {
     return true;
 }
 
-bool parseLine(const std::string& line, ServerSpec* server, std::string* error) {
+bool parseLine(const std::string& line, SimServer* server, std::string* error) {
     const std::size_t pairsAt = line.find('\\');
     if (pairsAt == std::string::npos) {
         *error = "no pairs (\\key\\value...)";
@@ -100,13 +100,13 @@ bool parsePairs(const std::string& text, std::vector<Pair>* pairs, std::string* 
     return true;
 }
 
-bool parseDefinitions(std::istream& input, std::vector<ServerSpec>* servers, std::string* error) {
-    std::vector<ServerSpec> parsed;
+bool parseDefinitions(std::istream& input, std::vector<SimServer>* servers, std::string* error) {
+    std::vector<SimServer> parsed;
     std::string line;
     for (int number = 1; std::getline(input, line); ++number) {
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#') continue;
-        ServerSpec server;
+        SimServer server;
         std::string why;
         if (!parseLine(line.substr(first), &server, &why)) {
             *error = "line " + std::to_string(number) + ": " + why;

@@ -20,7 +20,7 @@
 //   * silent \hostname\Quiet One\gamename\ridgeline
 #pragma once
 
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <istream>
 #include <string>
@@ -30,7 +30,7 @@ namespace lanserver {
 
 // Appends the servers of the text to *servers. False, with "line N: why" in
 // *error, on the first bad line; *servers is then unchanged.
-bool parseDefinitions(std::istream& input, std::vector<ServerSpec>* servers, std::string* error);
+bool parseDefinitions(std::istream& input, std::vector<SimServer>* servers, std::string* error);
 
 // Splits "\k\v\k\v..." into pairs; a last key without value gets "". False,
 // with a message, when the text does not start with '\', a key is empty, or

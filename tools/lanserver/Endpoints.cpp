@@ -114,9 +114,9 @@ bool parsePorts(const std::string& text, std::vector<std::uint16_t>* out, std::s
 }
 
 bool assignSlots(const std::vector<std::uint32_t>& addresses, const std::vector<std::uint16_t>& ports,
-                 std::vector<ServerSpec>* servers, std::string* error) {
+                 std::vector<SimServer>* servers, std::string* error) {
     std::set<std::string> taken;
-    for (const ServerSpec& s : *servers) {
+    for (const SimServer& s : *servers) {
         if (s.address.empty()) continue;
         const std::string slot = s.address + ":" + std::to_string(s.port);
         if (!taken.insert(slot).second) {
@@ -127,7 +127,7 @@ bool assignSlots(const std::vector<std::uint32_t>& addresses, const std::vector<
     const std::size_t a = addresses.size();
     const std::size_t p = ports.size();
     std::size_t next = 0;
-    for (ServerSpec& s : *servers) {
+    for (SimServer& s : *servers) {
         if (!s.address.empty()) continue;
         for (;; ++next) {
             if (next >= a * p) {

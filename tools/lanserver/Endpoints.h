@@ -2,7 +2,7 @@
 // address:port slot to every server that has none.
 #pragma once
 
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <cstdint>
 #include <string>
@@ -32,6 +32,6 @@ bool parseAddress(const std::string& text, std::uint32_t* address);
 // already taken by servers with an address of their own are skipped. False,
 // with a message, when the slots run out or two servers share a slot.
 bool assignSlots(const std::vector<std::uint32_t>& addresses, const std::vector<std::uint16_t>& ports,
-                 std::vector<ServerSpec>* servers, std::string* error);
+                 std::vector<SimServer>* servers, std::string* error);
 
 }  // namespace lanserver

@@ -1,7 +1,7 @@
 // ReplyBuilder: the datagrams of one status reply.
 #pragma once
 
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <string>
 #include <vector>

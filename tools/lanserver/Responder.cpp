@@ -99,12 +99,12 @@ void raiseDescriptorLimit(std::size_t wanted) {
 
 }  // namespace
 
-Responder::Responder(const Options& options, std::vector<ServerSpec> servers) : options_(options) {
-    for (ServerSpec& spec : servers) {
+Responder::Responder(const Options& options, std::vector<SimServer> servers) : options_(options) {
+    for (SimServer& setup : servers) {
         Server server;
-        server.split = spec.split > 0 ? spec.split : options.split;
-        server.delayMs = spec.delayMs >= 0 ? spec.delayMs : options.delayMs;
-        server.spec = std::move(spec);
+        server.split = setup.split > 0 ? setup.split : options.split;
+        server.delayMs = setup.delayMs >= 0 ? setup.delayMs : options.delayMs;
+        server.setup = std::move(setup);
         servers_.push_back(std::move(server));
     }
 }
@@ -123,15 +123,15 @@ bool Responder::bind(std::string* error) {
     std::vector<std::uint32_t> addresses;
     for (std::size_t i = 0; i < servers_.size(); ++i) {
         Server& s = servers_[i];
-        Port& port = ports_[s.spec.port];
+        Port& port = ports_[s.setup.port];
         if (port.fd < 0) {
-            port.fd = openBound(htonl(INADDR_ANY), s.spec.port, true, error);
+            port.fd = openBound(htonl(INADDR_ANY), s.setup.port, true, error);
             if (port.fd < 0) return false;
         }
         port.servers.push_back(i);
         in_addr address{};
-        ::inet_pton(AF_INET, s.spec.address.c_str(), &address);
-        s.fd = openBound(address.s_addr, s.spec.port, false, error);
+        ::inet_pton(AF_INET, s.setup.address.c_str(), &address);
+        s.fd = openBound(address.s_addr, s.setup.port, false, error);
         if (s.fd < 0) return false;
         addresses.push_back(address.s_addr);
     }
@@ -174,7 +174,7 @@ void Responder::readWildcard(Port& port, std::int64_t now) {
         const std::size_t n = port.servers.size();
         for (std::size_t k = 0; k < n; ++k) {
             const Server& s = servers_[port.servers[k]];
-            if (s.spec.behaviour == Behaviour::Dead) continue;
+            if (s.setup.behaviour == Behaviour::Dead) continue;
             const std::int64_t offset = static_cast<std::int64_t>(k) * options_.spreadMs / static_cast<std::int64_t>(n);
             schedule(port.servers[k], from, now + s.delayMs + offset);
         }
@@ -191,7 +191,7 @@ void Responder::readServer(std::size_t index, std::int64_t now) {
             ::recvfrom(s.fd, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (length < 0) return;
         if (!isStatusQuery(data, length)) continue;
-        if (s.spec.behaviour != Behaviour::Answers) {
+        if (s.setup.behaviour != Behaviour::Answers) {
             ++unanswered_;
             continue;
         }
@@ -205,7 +205,7 @@ void Responder::sendDue(std::int64_t now) {
         const Pending p = pending_.top();
         pending_.pop();
         Server& s = servers_[p.server];
-        for (const std::string& datagram : buildReply(s.spec.pairs, s.split, ++s.replies)) {
+        for (const std::string& datagram : buildReply(s.setup.pairs, s.split, ++s.replies)) {
             const ssize_t sent = ::sendto(s.fd, datagram.data(), datagram.size(), 0,
                                           reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
             if (sent >= 0) ++sent_;

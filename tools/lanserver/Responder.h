@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Options.h"
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <netinet/in.h>
 
@@ -19,7 +19,7 @@ namespace lanserver {
 
 class Responder {
 public:
-    Responder(const Options& options, std::vector<ServerSpec> servers);
+    Responder(const Options& options, std::vector<SimServer> servers);
     ~Responder();
     Responder(const Responder&) = delete;
     Responder& operator=(const Responder&) = delete;
@@ -43,7 +43,7 @@ public:
 
 private:
     struct Server {
-        ServerSpec spec;
+        SimServer setup;
         int fd = -1;
         int split = 1;
         int delayMs = 0;

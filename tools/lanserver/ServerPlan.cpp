@@ -33,8 +33,8 @@ std::string jsonText(const std::string& text) {
 
 }  // namespace
 
-bool planServers(const Options& options, std::vector<ServerSpec>* servers, std::string* error) {
-    std::vector<ServerSpec> result;
+bool planServers(const Options& options, std::vector<SimServer>* servers, std::string* error) {
+    std::vector<SimServer> result;
     if (!options.definitions.empty()) {
         std::ifstream file(options.definitions);
         if (!file) {
@@ -68,14 +68,14 @@ bool planServers(const Options& options, std::vector<ServerSpec>* servers, std::
     for (int i = 0; i < options.dead; ++i) behaviour[static_cast<std::size_t>(order[k++])] = Behaviour::Dead;
 
     for (int n = 0; n < generated; ++n) {
-        ServerSpec server;
+        SimServer server;
         server.behaviour = behaviour[static_cast<std::size_t>(n)];
         server.pairs = generatePairs(options.seed, n, otherGame[static_cast<std::size_t>(n)] ? OtherGameName : GameName);
         result.push_back(server);
     }
 
     const int unplaced = static_cast<int>(std::count_if(result.begin(), result.end(),
-                                                        [](const ServerSpec& s) { return s.address.empty(); }));
+                                                        [](const SimServer& s) { return s.address.empty(); }));
     std::vector<std::uint32_t> addresses;
     std::vector<std::uint16_t> ports;
     if (!parseAddresses(options.addresses, unplaced, &addresses, error) || !parsePorts(options.ports, &ports, error) ||
@@ -86,10 +86,10 @@ bool planServers(const Options& options, std::vector<ServerSpec>* servers, std::
     return true;
 }
 
-void writeManifest(std::ostream& out, const Options& options, const std::vector<ServerSpec>& servers) {
+void writeManifest(std::ostream& out, const Options& options, const std::vector<SimServer>& servers) {
     out << "[\n";
     for (std::size_t i = 0; i < servers.size(); ++i) {
-        const ServerSpec& s = servers[i];
+        const SimServer& s = servers[i];
         out << "  {\"address\": " << jsonText(s.address) << ", \"port\": " << s.port
             << ", \"behaviour\": " << jsonText(behaviourName(s.behaviour))
             << ", \"split\": " << (s.split > 0 ? s.split : options.split)

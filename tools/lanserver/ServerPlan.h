@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Options.h"
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 #include <ostream>
 #include <string>
@@ -15,11 +15,11 @@ namespace lanserver {
 // --other-game of them report the other game, then --silent of them silent
 // and --dead of them dead. False, with a message, when the file cannot be
 // read or parsed, the counts do not fit, or the slots run out.
-bool planServers(const Options& options, std::vector<ServerSpec>* servers, std::string* error);
+bool planServers(const Options& options, std::vector<SimServer>* servers, std::string* error);
 
 // Writes the servers as a JSON list of objects {"address", "port",
 // "behaviour", "split", "delay", "pairs": [[key, value], ...]}, where split
 // and delay are the values in force for that server.
-void writeManifest(std::ostream& out, const Options& options, const std::vector<ServerSpec>& servers);
+void writeManifest(std::ostream& out, const Options& options, const std::vector<SimServer>& servers);
 
 }  // namespace lanserver

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         std::cout << usage();
         return 0;
     }
-    std::vector<ServerSpec> servers;
+    std::vector<SimServer> servers;
     if (!planServers(options, &servers, &error)) {
         std::cerr << "lanserver: " << error << "\n";
         return 2;
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     }
 
     int answering = 0, silent = 0, dead = 0;
-    for (const ServerSpec& s : servers) {
+    for (const SimServer& s : servers) {
         if (s.behaviour == Behaviour::Answers) ++answering;
         else if (s.behaviour == Behaviour::Silent) ++silent;
         else ++dead;

@@ -1,5 +1,5 @@
 // Names of the behaviours and pair lookup of a simulated server.
-#include "ServerSpec.h"
+#include "SimServer.h"
 
 namespace lanserver {
 
@@ -12,7 +12,7 @@ const char* behaviourName(Behaviour behaviour) {
     return "answers";
 }
 
-const std::string* findValue(const ServerSpec& server, const std::string& key) {
+const std::string* findValue(const SimServer& server, const std::string& key) {
     for (const Pair& pair : server.pairs) {
         if (pair.first == key) return &pair.second;
     }

@@ -1,4 +1,4 @@
-// ServerSpec: one simulated game server: where it listens, how it behaves
+// SimServer: one simulated game server: where it listens, how it behaves
 // and the key/value pairs it reports.
 #pragma once
 
@@ -21,7 +21,7 @@ const char* behaviourName(Behaviour behaviour);
 
 using Pair = std::pair<std::string, std::string>;
 
-struct ServerSpec {
+struct SimServer {
     std::string address;      // dotted IPv4 text; empty until a slot is assigned
     std::uint16_t port = 0;   // 0 until a slot is assigned
     Behaviour behaviour = Behaviour::Answers;
@@ -31,6 +31,6 @@ struct ServerSpec {
 };
 
 // The value of key among the pairs (first match, case-sensitive), or null.
-const std::string* findValue(const ServerSpec& server, const std::string& key);
+const std::string* findValue(const SimServer& server, const std::string& key);
 
 }  // namespace lanserver

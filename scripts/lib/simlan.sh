@@ -11,11 +11,14 @@
 #
 # Sets: SIMLAN_MODE (veth or loopback), SIMLAN_SERVER_BASE (first server
 # address), and in veth mode SIMLAN_SERVERS and SIMLAN_PLAYER (namespace
-# names, unique per run).
+# names, unique per run) and SIMLAN_SERVERS_LINK and SIMLAN_PLAYER_LINK (the
+# two ends of the veth).
 
 SIMLAN_MODE=""
 SIMLAN_SERVERS=""
 SIMLAN_PLAYER=""
+SIMLAN_SERVERS_LINK=""
+SIMLAN_PLAYER_LINK=""
 SIMLAN_SERVER_BASE=""
 SIMLAN_PIDS=()
 
@@ -42,6 +45,8 @@ simlan_veth() {
     SIMLAN_PLAYER="lanjoin-player-$id"
     SIMLAN_SERVER_BASE=10.77.0.10
     local vs="ljs$id" vp="ljp$id"
+    SIMLAN_SERVERS_LINK=$vs
+    SIMLAN_PLAYER_LINK=$vp
     ip netns add "$SIMLAN_SERVERS"
     ip netns add "$SIMLAN_PLAYER"
     ip link add "$vs" netns "$SIMLAN_SERVERS" type veth peer name "$vp" netns "$SIMLAN_PLAYER"
@@ -71,6 +76,36 @@ simlan_loopback() {
     SIMLAN_SERVER_BASE=127.0.0.2
     ip link set lo up
     ip route add broadcast 255.255.255.255 dev lo table local
+}
+
+# simlan_contained: true when nothing sent on the simulated LAN can leave
+# it. In veth mode each namespace holds only its loopback and its end of the
+# veth, and the player's broadcasts go down the veth; in loopback mode this
+# shell's namespace holds only its loopback. Says why when false.
+simlan_contained() {
+    local route
+    if [[ $SIMLAN_MODE == veth ]]; then
+        simlan_links_are "$SIMLAN_SERVERS" lo "$SIMLAN_SERVERS_LINK" &&
+            simlan_links_are "$SIMLAN_PLAYER" lo "$SIMLAN_PLAYER_LINK" || return 1
+        route=$(ip -n "$SIMLAN_PLAYER" route get 255.255.255.255)
+        [[ $route == *" dev $SIMLAN_PLAYER_LINK "* ]] ||
+            { echo "broadcasts from $SIMLAN_PLAYER take: $route" >&2; return 1; }
+    elif [[ $SIMLAN_MODE == loopback ]]; then
+        simlan_links_are "" lo
+    else
+        echo "no simulated LAN is up" >&2
+        return 1
+    fi
+}
+
+# simlan_links_are NAMESPACE LINK...: true when the namespace (this shell's
+# when NAMESPACE is empty) holds exactly the links named.
+simlan_links_are() {
+    local ns=$1 actual wanted
+    shift
+    actual=$(ip ${ns:+-n "$ns"} -o link show | awk -F': ' '{sub(/@.*/, "", $2); print $2}' | sort | xargs)
+    wanted=$(printf '%s\n' "$@" | sort | xargs)
+    [[ $actual == "$wanted" ]] || { echo "namespace ${ns:-of this shell} holds links: $actual" >&2; return 1; }
 }
 
 # Runs a command on the servers' side or the player's side.
@@ -121,4 +156,6 @@ simlan_down() {
         [[ -n $SIMLAN_PLAYER ]] && ip netns del "$SIMLAN_PLAYER" 2>/dev/null || true
     fi
     SIMLAN_MODE=""
+    SIMLAN_SERVERS_LINK=""
+    SIMLAN_PLAYER_LINK=""
 }

@@ -1,9 +1,10 @@
 // The example host: its hooks and the loop that drives the join service.
 #include "BrowseSession.h"
 
+#include "System.h"
+
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace lanbrowse {
 
@@ -69,7 +70,7 @@ PassResult BrowseSession::runPass(int number, bool aux, const std::atomic<bool>&
     while (!result.finished && !stop.load() && Clock::now() < deadline) {
         service_->update();
         if (!result.finished && options_.tickMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(options_.tickMs));
+            sleepMilliseconds(options_.tickMs);
         }
     }
     result.elapsedMs = static_cast<long>(

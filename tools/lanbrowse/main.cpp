@@ -4,21 +4,15 @@
 #include "BrowseSession.h"
 #include "ProgressDisplay.h"
 #include "RecordOutput.h"
-
-#include <unistd.h>
+#include "System.h"
 
 #include <atomic>
-#include <chrono>
-#include <csignal>
 #include <fstream>
 #include <iostream>
-#include <thread>
 
 namespace {
 
 std::atomic<bool> stopRequested{false};
-
-void onSignal(int) { stopRequested = true; }
 
 // The library reads this file; say so early when it is not there.
 void checkKeyMap() {
@@ -29,7 +23,7 @@ void checkKeyMap() {
 
 void pause(int seconds) {
     for (int waited = 0; waited < seconds * 10 && !stopRequested; ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        lanbrowse::sleepMilliseconds(100);
     }
 }
 
@@ -48,10 +42,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     checkKeyMap();
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    setFlagOnInterrupt(&stopRequested);
 
-    ProgressDisplay display(::isatty(STDERR_FILENO) == 1, options.trace);
+    ProgressDisplay display(standardErrorIsTerminal(), options.trace);
     BrowseSession session(options, &display);
     if (!session.ready(&error)) {
         std::cerr << "lanbrowse: " << error << "\n";

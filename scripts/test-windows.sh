@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds the library for 32-bit Windows with MinGW-w64 and runs every
 # test program under Wine; programs on real sockets run inside a private
-# network namespace. Ends with "N passed, N failed"; non-zero on failure.
+# network namespace. Last, lanbrowse.exe under Wine browses a simulated LAN
+# of lanserver's servers (native) and must show what native lanbrowse shows.
+# Ends with "N passed, N failed"; non-zero on failure.
 #
 # Environment: BRENN_WIN_BUILD (build directory, default build-win),
 # BRENN_JOBS (parallel compile jobs, default 2).
@@ -13,6 +15,8 @@ jobs=${BRENN_JOBS:-2}
 toolchain=$root/cmake/mingw-i686.cmake
 gtest_source=/usr/src/googletest
 gtest_prefix=$build/googletest-prefix
+native=$build/native
+source "$root/scripts/lib/simlan.sh"
 
 step() { printf '== %s\n' "$*"; }
 
@@ -22,7 +26,7 @@ installed() {
 
 # Installs the cross compiler, Wine and the GoogleTest sources when missing.
 install_missing() {
-    local wanted=(cmake make iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
+    local wanted=(cmake make g++ python3 iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
                   googletest wine wine32:i386)
     local missing=() package
     for package in "${wanted[@]}"; do
@@ -66,6 +70,13 @@ cross_build() {
     nice cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
     nice cmake --build "$build" -j"$jobs"
+}
+
+# The native lanserver and lanbrowse, for the LAN check.
+native_build() {
+    step "building lanserver and lanbrowse for this machine"
+    nice cmake -S "$root" -B "$native" -DBRENN_BUILD_TESTS=OFF >/dev/null
+    nice cmake --build "$native" -j"$jobs" --target lanserver lanbrowse >/dev/null
 }
 
 # Compares the plug-in DLL's export table with the list the repository
@@ -120,8 +131,9 @@ prepare_wine() {
     unset WAYLAND_DISPLAY
     # No offer to install Mono or Gecko, no desktop menu entries.
     export WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe=d'
-    # Whatever way the script ends, the prefix's Wine server goes with it.
-    trap 'wineserver -k 2>/dev/null || true' EXIT
+    # Whatever way the script ends, the prefix's Wine server goes with it,
+    # and so do the simulated LAN and its servers.
+    trap 'wineserver -k 2>/dev/null || true; simlan_down; rm -rf "${lan_tmp:-}"' EXIT
     if [[ ! -f $WINEPREFIX/system.reg ]]; then
         step "creating the Wine prefix"
         wineboot -i </dev/null >/dev/null 2>&1
@@ -199,16 +211,98 @@ run_tests() {
     wineserver -w
 }
 
+# lanbrowse.exe under Wine on a simulated LAN: one namespace holds twelve
+# servers of the native lanserver (one silent, one of another game, as in
+# scripts/demo.sh), the other the player, joined by a veth pair. The
+# player's namespace gets its own wineserver, since the Wine server creates
+# the sockets: the prefix's server is stopped first, one is started inside
+# and checked to be there before any Windows program runs. The Windows run
+# must find exactly the servers expected, with every value as the key map
+# maps it (check_pass.py), and show the table native lanbrowse shows on the
+# same LAN, pings aside (same_table.py). Counts as one test.
+lan_tmp=""
+check_lan() {
+    step "lanbrowse.exe under Wine finds lanserver's servers across a veth pair"
+    local status=0
+    lan_check || status=$?
+    simlan_down
+    if [[ $status -eq 0 ]]; then
+        passed=$((passed + 1))
+        echo "LAN check passed"
+    else
+        failed=$((failed + 1))
+        echo "LAN check FAILED" >&2
+    fi
+}
+
+lan_check() {
+    local browse=(--sort numplayers --descending --mode int)
+    local exe=$build/tools/lanbrowse/lanbrowse.exe
+    LANSERVER=$native/tools/lanserver/lanserver
+    if ! simlan_can_use_veth; then
+        echo "cannot make network namespaces (needs root); nothing is ever broadcast outside them" >&2
+        return 1
+    fi
+    lan_tmp=$(mktemp -d)
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    simlan_veth 12
+    simlan_contained || { echo "the simulated LAN is not closed: nothing sent" >&2; return 1; }
+    echo "servers in $SIMLAN_SERVERS, player in $SIMLAN_PLAYER"
+    simlan_start_servers "$lan_tmp/ready" --servers 12 --silent 1 --other-game 1 --duration 120 --quiet \
+        --manifest "$lan_tmp/servers.json" || { echo "lanserver did not start" >&2; return 1; }
+    # From the top folder, where the key map is. The first thing run inside
+    # is the Wine server; nothing Windows runs unless it is in this namespace.
+    (cd "$root" && timeout 180 ip netns exec "$SIMLAN_PLAYER" bash -c '
+        set -uo pipefail
+        namespace=$1 exe=$2 native=$3 out=$4
+        shift 4
+        wineserver -f -p &
+        server=$!
+        for ((i = 0; i < 200; i++)); do
+            ss -xlpH | grep -q "pid=$server," && break
+            kill -0 $server 2>/dev/null || break
+            sleep 0.05
+        done
+        if [[ $(ip netns identify $server 2>/dev/null) != "$namespace" ]] || ! ss -xlpH | grep -q "pid=$server,"; then
+            echo "the Wine server is not serving from inside $namespace: nothing run" >&2
+            kill $server 2>/dev/null
+            exit 1
+        fi
+        status=0
+        wine "$exe" --json "$@" >"$out/windows.json" 2>"$out/windows-json.err" || status=1
+        wine "$exe" "$@" >"$out/windows.txt" 2>"$out/windows.err" || status=1
+        "$native" "$@" >"$out/native.txt" 2>"$out/native.err" || status=1
+        # The same server served every Windows run.
+        kill -0 $server 2>/dev/null || status=1
+        wineserver -k
+        wait $server
+        exit $status' lan "$SIMLAN_PLAYER" "$exe" "$native/tools/lanbrowse/lanbrowse" "$lan_tmp" "${browse[@]}") ||
+        { echo "a run failed" >&2; tail -n 20 "$lan_tmp"/*.err >&2; return 1; }
+    echo "lanbrowse.exe ${browse[*]}, under Wine:"
+    tr -d '\r' <"$lan_tmp/windows.txt"
+    python3 "$root/tests/e2e/check_pass.py" --manifest "$lan_tmp/servers.json" \
+        --key-map "$root/MultiplayerServers/VelnarKeyMap.ini" --json "$lan_tmp/windows.json" || return 1
+    python3 "$root/tests/e2e/same_table.py" "$lan_tmp/native.txt" "$lan_tmp/windows.txt" || {
+        echo "native lanbrowse showed:"
+        cat "$lan_tmp/native.txt"
+        return 1
+    }
+}
+
 install_missing
 started=$SECONDS
 build_googletest
 cross_build
+native_build
 built=$SECONDS
 check_exports
 prepare_wine
 run_tests
+tested=$SECONDS
+check_lan
 
-echo "build $((built - started)) s, Wine tests $((SECONDS - built)) s"
+echo "build $((built - started)) s, Wine tests $((tested - built)) s, LAN check $((SECONDS - tested)) s"
 summary="$passed passed, $failed failed"
 [[ $skipped -gt 0 ]] && summary+=", $skipped skipped"
 echo "$summary"

@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Checks lanbrowse --json output against the servers lanserver ran.
+
+Expected: exactly the servers that answer queries and report the game
+"ridgeline" (or no game name); every record filled through the key map, with
+"(NONE)" for what a server did not send; pings within the reply delay plus a
+margin; the state codes 4 then 1; progress that never falls and reaches 100;
+the order the sort asked for.
+"""
+import argparse
+import json
+import sys
+
+GAME = "ridgeline"
+NONE = "(NONE)"
+MAX_PLAYERS = 256  # the plug-in writes at most this many player values
+
+
+def c_atoi(text):
+    """What C's atoi gives: blanks, a sign, then digits up to the first other character."""
+    text = text.lstrip(" \t\n\v\f\r")
+    sign, i = 1, 0
+    if text[:1] and text[0] in "+-":
+        sign, i = (-1 if text[0] == "-" else 1), 1
+    digits = ""
+    while i < len(text) and text[i].isdigit():
+        digits += text[i]
+        i += 1
+    return sign * int(digits) if digits else 0
+
+
+def c_atof(text):
+    import re
+    m = re.match(r"\s*[+-]?(\d+\.?\d*([eE][+-]?\d+)?|\.\d+([eE][+-]?\d+)?)", text)
+    return float(m.group(0)) if m else 0.0
+
+
+def load_key_map(path):
+    """(section, key, server key) per line, newest line first, as the key map keeps them."""
+    entries = []
+    with open(path, encoding="latin-1") as f:
+        for line in f.read().splitlines():
+            def token(text, pos, delims):
+                while pos < len(text) and text[pos] in delims:
+                    pos += 1
+                if pos >= len(text):
+                    return None, len(text)
+                end = pos
+                while end < len(text) and text[end] not in delims:
+                    end += 1
+                return text[pos:end], end + 1
+            section, pos = token(line, 0, ".")
+            key, pos = token(line, pos, "=") if section is not None else (None, 0)
+            server_key, pos = token(line, pos, "#;") if key is not None else (None, 0)
+            if server_key is not None:
+                entries.insert(0, (section, key, server_key))
+    return entries
+
+
+def lookup(entries, key):
+    for _, k, server_key in entries:
+        if k == key:
+            return server_key
+    return key
+
+
+def expected_record(server, entries):
+    pairs = dict(server["pairs"])
+    record = {"basic": {}, "info": {}, "players": {}, "teams": {}, "rules": {}}
+    for section, key, _ in entries:
+        if section not in record:
+            continue
+        server_key = lookup(entries, key)
+        if section == "players":
+            count = min(c_atoi(pairs.get("numplayers", "0")), MAX_PLAYERS)
+            for i in range(count):
+                record["players"][(str(i), key)] = pairs.get(f"{server_key}_{i}", NONE)
+        else:
+            record[section][key] = pairs.get(server_key, NONE)
+    return record
+
+
+def actual_record(server):
+    record = {}
+    for section in ("basic", "info", "players", "teams", "rules"):
+        values = {}
+        for v in server[section]:
+            values[(v["index"], v["key"]) if "index" in v else v["key"]] = v["value"]
+        record[section] = values
+    return record
+
+
+def sort_value(pairs, server_key, mode):
+    text = pairs.get(server_key, "")
+    if mode == "int":
+        return c_atoi(text)
+    if mode == "float":
+        return c_atof(text)
+    if mode == "nocase":
+        return text.lower().encode()
+    return text.encode()
+
+
+class Checker:
+    def __init__(self):
+        self.failures = []
+
+    def expect(self, condition, message):
+        if not condition:
+            self.failures.append(message)
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--manifest", required=True)
+    p.add_argument("--key-map", required=True)
+    p.add_argument("--json", required=True, help="lanbrowse --json output, one pass per line")
+    p.add_argument("--pass", dest="pass_number", type=int, default=1)
+    p.add_argument("--expect-new", choices=["true", "false"], default="true")
+    p.add_argument("--margin", type=int, default=500, help="ping and time margin, ms")
+    args = p.parse_args()
+
+    manifest = json.load(open(args.manifest))
+    entries = load_key_map(args.key_map)
+    passes = [json.loads(line) for line in open(args.json) if line.strip()]
+    result = next((x for x in passes if x["pass"] == args.pass_number), None)
+    if result is None:
+        print(f"no pass {args.pass_number} in {args.json}")
+        return 1
+    c = Checker()
+
+    by_endpoint = {f'{s["address"]}:{s["port"]}': s for s in manifest}
+    wanted = {e for e, s in by_endpoint.items()
+              if s["behaviour"] == "answers" and dict(s["pairs"]).get("gamename", GAME) == GAME}
+    got = [f'{s["address"]}:{s["port"]}' for s in result["servers"]]
+    c.expect(result["finished"], "the pass did not finish")
+    c.expect(len(got) == len(set(got)), f"a server is listed twice: {got}")
+    c.expect(set(got) == wanted,
+             f"servers found differ: missing {sorted(wanted - set(got))}, unexpected {sorted(set(got) - wanted)}")
+
+    # Hooks: 4 then 1, one report per server, progress never falls and reaches 100.
+    c.expect(result["states"] == [4, 1], f'state codes {result["states"]}, expected [4, 1]')
+    reports = [h for h in result["hooks"] if "server" in h]
+    progress = [h["progress"] for h in reports]
+    c.expect(sorted(h["server"] for h in reports) == sorted(wanted), "one report per expected server")
+    c.expect(all(0 <= x <= 100 for x in progress), f"progress out of 0..100: {progress}")
+    c.expect(progress == sorted(progress), f"progress fell: {progress}")
+    if wanted:
+        c.expect(progress and progress[-1] == 100, f"progress did not reach 100: {progress}")
+    new = args.expect_new == "true"
+    c.expect(all(h["new"] == new for h in reports), f"every report should have new={new}")
+    ids = [s["server_id"] for s in result["servers"]]
+    c.expect(len(set(ids)) == len(ids) and all(i >= 1 for i in ids), f"server ids {ids}")
+
+    # Values, as the key map maps them, and the ping.
+    pings = []
+    for s in result["servers"]:
+        endpoint = f'{s["address"]}:{s["port"]}'
+        if endpoint not in by_endpoint:
+            continue
+        server_def = by_endpoint[endpoint]
+        actual = actual_record(s)
+        ping = actual["info"].pop("ping", None)
+        expected = expected_record(server_def, entries)
+        expected["info"].pop("ping", None)
+        for section in expected:
+            c.expect(actual[section] == expected[section],
+                     f"{endpoint} {section}: got {actual[section]}, expected {expected[section]}")
+        delay = server_def["delay"]
+        ok = ping is not None and ping.lstrip("-").isdigit() and delay - 2 <= int(ping) < delay + args.margin
+        c.expect(ok, f"{endpoint} ping {ping} outside [{delay}, {delay + args.margin})")
+        if ping is not None and ping.isdigit():
+            pings.append(int(ping))
+
+    # Sort order.
+    sort = result["sort"]
+    if sort:
+        server_key = lookup(entries, sort["key"])
+        values = [sort_value(dict(by_endpoint[e]["pairs"]), server_key, sort["mode"]) for e in got]
+        in_order = sorted(values, reverse=not sort["ascending"])
+        c.expect(values == in_order, f'not sorted by {sort["key"]} ({sort["mode"]}): {values}')
+        c.expect(sorted(sort["announced"]) == sorted(got), "the sort announced other servers than were found")
+
+    # Timing: discovery takes 3 s; a silent server adds its 3 s time-out.
+    silent = any(s["behaviour"] == "silent" for s in manifest)
+    low = 6000 if silent else 3000
+    c.expect(low <= result["elapsed_ms"] < low + 2 * args.margin + max([0] + [s["delay"] for s in manifest]),
+             f'pass took {result["elapsed_ms"]} ms, expected about {low}')
+
+    summary = (f'pass {args.pass_number}: {len(got)} servers in {result["elapsed_ms"]} ms, '
+               f'pings {min(pings) if pings else "-"}..{max(pings) if pings else "-"} ms')
+    if c.failures:
+        print("FAILED " + summary)
+        for f in c.failures:
+            print("  " + f)
+        return 1
+    print("ok " + summary)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# End-to-end tests: lanserver and lanbrowse, and so the built plug-in, on a
+# simulated LAN of network namespaces joined by a veth pair, with real sockets.
+#   run_e2e.sh SCENARIO   mixed | crowd | watch | empty
+# LANSERVER and LANBROWSE name the programs (CTest sets them). Exit 77 (a
+# skip) only where no network namespace can be made; without root, the
+# scenario runs on the loopback of a user namespace instead of the veth.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+scenario=${1:?scenario: mixed, crowd, watch or empty}
+: "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
+
+source "$root/scripts/lib/simlan.sh"
+if [[ ${SIMLAN_INSIDE:-} == loopback ]]; then
+    mode=loopback
+elif simlan_can_use_veth; then
+    mode=veth
+elif simlan_can_use_loopback; then
+    exec env SIMLAN_INSIDE=loopback unshare -rn "$0" "$@"
+else
+    echo "SKIP: no network namespace can be made here (needs root or user namespaces);" \
+         "these tests never broadcast on the machine's own network"
+    exit 77
+fi
+command -v python3 >/dev/null || { echo "python3 is needed to check the results" >&2; exit 1; }
+
+tmp=$(mktemp -d)
+cleanup() {
+    simlan_down
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# lan COUNT: the simulated LAN for COUNT server addresses.
+lan() {
+    if [[ $mode == veth ]]; then simlan_veth "$1"; else simlan_loopback; fi
+}
+
+# servers ARGS...: starts lanserver, its summary going to $tmp/lanserver.log.
+servers() {
+    simlan_start_servers "$tmp/ready" --manifest "$tmp/servers.json" --duration 90 "$@" >"$tmp/lanserver.log" ||
+        { echo "lanserver did not start" >&2; exit 1; }
+}
+
+# browse NAME ARGS...: runs lanbrowse on the player's side (from the top
+# folder, for the key map); JSON to $tmp/NAME.json, its exit code to $status.
+browse() {
+    local name=$1
+    shift
+    status=0
+    (cd "$root" && simlan_player "$LANBROWSE" --json --trace "$@") >"$tmp/$name.json" 2>"$tmp/$name.err" || status=$?
+    echo "lanbrowse ($name) $*: exit $status"
+}
+
+check() {
+    python3 "$here/check_pass.py" --manifest "$tmp/servers.json" \
+        --key-map "$root/MultiplayerServers/VelnarKeyMap.ini" "$@" || { show_logs; exit 1; }
+}
+
+show_logs() {
+    local f
+    for f in "$tmp"/*.err "$tmp"/lanserver.log; do
+        [[ -f $f ]] && { echo "--- $(basename "$f")"; tail -n 40 "$f"; }
+    done
+}
+
+expect_status() {
+    [[ $status -eq $1 ]] || { echo "FAILED: lanbrowse exited $status, expected $1"; show_logs; exit 1; }
+}
+
+# unanswered: the queries that lanserver's silent servers left unanswered.
+unanswered() {
+    simlan_down
+    sed -n 's/.*left \([0-9]*\) queries unanswered.*/\1/p' "$tmp/lanserver.log"
+}
+
+case $scenario in
+mixed)
+    # Generated servers (one silent, one of another game, one dead), the
+    # special cases of servers.def, a reply delay; two sorts.
+    lan 21
+    servers --servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$here/servers.def" --delay 120
+    browse players --queries 4 --sort numplayers --descending --mode int
+    expect_status 0
+    check --json "$tmp/players.json"
+    browse names --queries 8 --sort hostname --mode nocase
+    expect_status 0
+    check --json "$tmp/names.json"
+    # Both silent servers were found and queried once per pass; the dead ones never.
+    n=$(unanswered)
+    [[ $n == 4 ]] || { echo "FAILED: silent servers left $n queries unanswered, expected 4"; show_logs; exit 1; }
+    ;;
+crowd)
+    # 200 servers answering the broadcast within a second, 16 queries at once.
+    lan 200
+    servers --servers 200 --spread 1000
+    browse crowd --queries 16 --sort maxplayers --mode float
+    expect_status 0
+    check --json "$tmp/crowd.json"
+    ;;
+watch)
+    # A full pass, then an aux pass that finds the same records again.
+    lan 6
+    servers --servers 6
+    browse watch --watch 1 --passes 2 --aux
+    expect_status 0
+    check --json "$tmp/watch.json" --pass 1 --expect-new true
+    check --json "$tmp/watch.json" --pass 2 --expect-new false
+    ;;
+empty)
+    # Nobody answers: exit code 2 and a clear message.
+    lan 1
+    servers --servers 1 --dead 1
+    browse empty
+    expect_status 2
+    grep -q "no server answered" "$tmp/empty.err" || { echo "FAILED: no message"; show_logs; exit 1; }
+    check --json "$tmp/empty.json"
+    ;;
+*)
+    echo "unknown scenario: $scenario" >&2
+    exit 1
+    ;;
+esac
+echo "ok: $scenario ($mode)"

@@ -1,0 +1,182 @@
+// The simulator's replies, definitions file, address slots and server plan.
+#include "Definitions.h"
+#include "Endpoints.h"
+#include "ReplyBuilder.h"
+#include "ServerPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+namespace lanserver {
+namespace {
+
+int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(LanServerReply, OneDatagramEndsWithFinalThenQueryId) {
+    EXPECT_EQ(buildReply({{"hostname", "Alpha"}, {"numplayers", "3"}}, 1, 12),
+              std::vector<std::string>{"\\hostname\\Alpha\\numplayers\\3\\final\\\\queryid\\12.1"});
+}
+
+TEST(LanServerReply, SplitRepliesKeepEveryPairOnceAndOnlyTheLastIsFinal) {
+    std::vector<Pair> pairs;
+    for (int i = 0; i < 400; ++i) pairs.push_back({"player_" + std::to_string(i), std::string(20, 'x')});
+    for (const int parts : {1, 3, 7}) {
+        const std::vector<std::string> datagrams = buildReply(pairs, parts, 5);
+        ASSERT_GE(datagrams.size(), static_cast<std::size_t>(parts));
+        std::string all;
+        for (std::size_t k = 0; k < datagrams.size(); ++k) {
+            const std::string& d = datagrams[k];
+            EXPECT_LE(d.size(), MaxDatagram);
+            EXPECT_EQ(d[0], '\\');
+            EXPECT_EQ(count(d, "\\final\\"), k + 1 == datagrams.size() ? 1 : 0);
+            const std::string id = "\\queryid\\5." + std::to_string(k + 1);
+            ASSERT_EQ(d.substr(d.size() - id.size()), id);
+            all += d.substr(0, d.size() - id.size());
+        }
+        EXPECT_EQ(count(all, "\\player_"), 400) << parts << " parts";
+    }
+    // More parts than pairs: the empty parts still carry their queryid.
+    EXPECT_EQ(buildReply({{"a", "1"}}, 3, 1),
+              (std::vector<std::string>{"\\queryid\\1.1", "\\queryid\\1.2", "\\a\\1\\final\\\\queryid\\1.3"}));
+}
+
+TEST(LanServerDefinitions, ReadsServersOptionsAndPairsAsWritten) {
+    std::istringstream file("# comment\n\n"
+                            "10.0.0.5:22004 \\hostname\\Alpha Base\\mapname\\\\numplayers\\2\r\n"
+                            "  * silent split=3 delay=40 \\hostname\\Q\\\n"
+                            "* dead \\k\n");
+    std::vector<SimServer> servers;
+    std::string error;
+    ASSERT_TRUE(parseDefinitions(file, &servers, &error)) << error;
+    ASSERT_EQ(servers.size(), 3u);
+    EXPECT_EQ(servers[0].address, "10.0.0.5");
+    EXPECT_EQ(servers[0].port, 22004);
+    EXPECT_EQ(servers[0].pairs, (std::vector<Pair>{{"hostname", "Alpha Base"}, {"mapname", ""}, {"numplayers", "2"}}));
+    EXPECT_EQ(servers[1].address, "");
+    EXPECT_EQ(servers[1].behaviour, Behaviour::Silent);
+    EXPECT_EQ(servers[1].split, 3);
+    EXPECT_EQ(servers[1].delayMs, 40);
+    EXPECT_EQ(servers[1].pairs, (std::vector<Pair>{{"hostname", "Q"}}));
+    EXPECT_EQ(servers[2].behaviour, Behaviour::Dead);
+    EXPECT_EQ(servers[2].pairs, (std::vector<Pair>{{"k", ""}}));
+}
+
+TEST(LanServerDefinitions, ABadLineIsNamedAndAddsNothing) {
+    const struct {
+        const char* line;
+        const char* why;
+    } cases[] = {
+        {"* hostname Alpha", "no pairs"},
+        {"10.0.0.300:22000 \\a\\1", "address:port"},
+        {"10.0.0.1 \\a\\1", "address:port"},
+        {"* loud \\a\\1", "unknown option 'loud'"},
+        {"* split=0 \\a\\1", "unknown option 'split=0'"},
+        {"* \\a\\1\\final\\", "added by the simulator"},
+        {"* \\a\\1\\\\2", "empty key"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream file(std::string("* \\ok\\1\n") + c.line + "\n");
+        std::vector<SimServer> servers;
+        std::string error;
+        EXPECT_FALSE(parseDefinitions(file, &servers, &error)) << c.line;
+        EXPECT_NE(error.find("line 2: "), std::string::npos) << error;
+        EXPECT_NE(error.find(c.why), std::string::npos) << c.line << ": " << error;
+        EXPECT_TRUE(servers.empty());
+    }
+}
+
+TEST(LanServerEndpoints, AddressListForms) {
+    const struct {
+        const char* text;
+        std::vector<std::string> addresses;
+    } cases[] = {
+        {"127.0.0.2", {"127.0.0.2", "127.0.0.3", "127.0.0.4"}},
+        {"10.0.0.254+3", {"10.0.0.254", "10.0.0.255", "10.0.1.0"}},
+        {"10.0.0.1-10.0.0.2,10.0.5.5", {"10.0.0.1", "10.0.0.2", "10.0.5.5"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint32_t> parsed;
+        std::string error;
+        ASSERT_TRUE(parseAddresses(c.text, 3, &parsed, &error)) << c.text << ": " << error;
+        std::vector<std::string> texts;
+        for (std::uint32_t a : parsed) texts.push_back(addressText(a));
+        EXPECT_EQ(texts, c.addresses) << c.text;
+    }
+    for (const char* bad : {"", "10.0.0.2-10.0.0.1", "10.0.0.1+0", "host", "255.255.255.255+2"}) {
+        std::vector<std::uint32_t> parsed;
+        std::string error;
+        EXPECT_FALSE(parseAddresses(bad, 3, &parsed, &error)) << bad;
+    }
+}
+
+TEST(LanServerEndpoints, SlotsNeverRepeatAndSpreadOverThePorts) {
+    std::vector<std::uint32_t> addresses;
+    std::vector<std::uint16_t> ports;
+    std::string error;
+    ASSERT_TRUE(parseAddresses("10.77.0.10+100", 0, &addresses, &error));
+    ASSERT_TRUE(parsePorts("22000-22010", &ports, &error));
+    std::vector<SimServer> servers(1100);
+    servers[5].address = "10.77.0.10";  // a defined server holds the first slot
+    servers[5].port = 22000;
+    ASSERT_TRUE(assignSlots(addresses, ports, &servers, &error)) << error;
+    std::set<std::string> slots;
+    std::set<std::uint16_t> used;
+    for (const SimServer& s : servers) {
+        slots.insert(s.address + ":" + std::to_string(s.port));
+        used.insert(s.port);
+    }
+    EXPECT_EQ(slots.size(), 1100u);
+    EXPECT_EQ(used.size(), 11u);
+
+    std::vector<SimServer> tooMany(1101);
+    EXPECT_FALSE(assignSlots(addresses, ports, &tooMany, &error));
+    std::vector<SimServer> twins(2);
+    twins[0].address = twins[1].address = "10.77.0.10";
+    twins[0].port = twins[1].port = 22000;
+    EXPECT_FALSE(assignSlots(addresses, ports, &twins, &error));
+}
+
+TEST(LanServerPlan, TheSeedDecidesContentsAndWhichServersAreSpecial) {
+    Options options;
+    options.servers = 40;
+    options.silent = 3;
+    options.otherGame = 2;
+    options.dead = 1;
+    std::vector<SimServer> first, again, other;
+    std::string error;
+    ASSERT_TRUE(planServers(options, &first, &error)) << error;
+    ASSERT_TRUE(planServers(options, &again, &error));
+    options.seed = 2;
+    ASSERT_TRUE(planServers(options, &other, &error));
+    int silent = 0, dead = 0, otherGame = 0;
+    std::set<std::string> hostnames;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].pairs, again[i].pairs);
+        silent += first[i].behaviour == Behaviour::Silent;
+        dead += first[i].behaviour == Behaviour::Dead;
+        otherGame += *findValue(first[i], "gamename") != "ridgeline";
+        hostnames.insert(*findValue(first[i], "hostname"));
+        const int players = std::stoi(*findValue(first[i], "numplayers"));
+        if (players > 0) {
+            EXPECT_NE(findValue(first[i], "team_" + std::to_string(players - 1)), nullptr);
+        }
+        EXPECT_EQ(findValue(first[i], "player_" + std::to_string(players)), nullptr);
+    }
+    EXPECT_EQ(silent, 3);
+    EXPECT_EQ(dead, 1);
+    EXPECT_EQ(otherGame, 2);
+    EXPECT_EQ(hostnames.size(), 40u);
+    EXPECT_NE(first[0].pairs, other[0].pairs);
+
+    options.silent = 40;
+    EXPECT_FALSE(planServers(options, &first, &error));
+}
+
+}  // namespace
+}  // namespace lanserver

@@ -1,0 +1,98 @@
+// The example host's command line.
+#include "BrowseOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace lanbrowse {
+namespace {
+
+bool number(const std::string& text, long low, long high, int* out) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
+bool compareMode(const std::string& text, brenn::matchmaking::CompareMode* mode) {
+    using namespace brenn::matchmaking;
+    if (text == "int") *mode = CompareInteger;
+    else if (text == "float") *mode = CompareFloat;
+    else if (text == "text") *mode = CompareCaseSensitive;
+    else if (text == "nocase") *mode = CompareCaseInsensitive;
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+const char* usage() {
+    return "usage: lanbrowse [options]\n"
+           "Finds the game's servers on the local network with the LAN join service and\n"
+           "prints them as a table. Reads the key map MultiplayerServers/VelnarKeyMap.ini\n"
+           "under the current directory. Exit code 0 when servers answered, 2 when none\n"
+           "did, 1 on errors.\n"
+           "\n"
+           "  --sort KEY        sort by KEY (a key map key such as numplayers, or a key\n"
+           "                    the servers send)\n"
+           "  --descending      largest first (default: smallest first)\n"
+           "  --mode MODE       how values compare: int, float, text (case-sensitive,\n"
+           "                    the default) or nocase\n"
+           "  --json            one JSON object per pass instead of the table: hook\n"
+           "                    calls, state codes and every record with its five sections\n"
+           "  --queries N       queries in flight at once, 1 to 64 (default 8)\n"
+           "  --watch S         browse again every S seconds (full updates)\n"
+           "  --aux             with --watch: aux updates, keeping the servers found\n"
+           "  --passes N        passes in watch mode, 1 to 1000 (default 10)\n"
+           "  --trace           every hook call as a line on standard error\n"
+           "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
+           "  --timeout S       give a pass up after S seconds (default 30)\n"
+           "  --help            this text\n";
+}
+
+bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        const bool hasValue = i + 1 < argc;
+        const std::string value = hasValue ? argv[i + 1] : "";
+        bool ok = true;
+        bool takesValue = true;
+        if (name == "--sort") {
+            options->sortKey = value;
+            ok = !value.empty();
+        }
+        else if (name == "--mode") ok = compareMode(value, &options->mode);
+        else if (name == "--queries") ok = number(value, 1, 64, &options->queries);
+        else if (name == "--watch") ok = number(value, 1, 3600, &options->watchS);
+        else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
+        else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
+        else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
+        else {
+            takesValue = false;
+            if (name == "--descending") options->descending = true;
+            else if (name == "--json") options->json = true;
+            else if (name == "--aux") options->aux = true;
+            else if (name == "--trace") options->trace = true;
+            else if (name == "--help") options->help = true;
+            else {
+                *error = "unknown option: " + name;
+                return false;
+            }
+        }
+        if (takesValue) {
+            if (!hasValue || !ok) {
+                *error = hasValue ? "bad value '" + value + "' for " + name : name + " needs a value";
+                return false;
+            }
+            ++i;
+        }
+    }
+    if (options->aux && options->watchS == 0) {
+        *error = "--aux goes with --watch";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lanbrowse

@@ -1,0 +1,89 @@
+// The example host: its hooks and the loop that drives the join service.
+#include "BrowseSession.h"
+
+#include "System.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace lanbrowse {
+
+using brenn::matchmaking::ServerData;
+
+std::string endpointOf(const ServerData* record) {
+    return record->address + ":" + std::to_string(record->port);
+}
+
+BrowseSession::BrowseSession(const BrowseOptions& options, ProgressDisplay* display)
+    : options_(options), display_(display) {
+    host_.primaryName = "lanbrowse";
+    host_.secondaryName = "lanbrowse";
+    host_.maxConcurrentQueries = options.queries;
+    host_.hookContext = this;
+    host_.newServerDataHook = &BrowseSession::onNewServerData;
+    host_.stateChangedHook = &BrowseSession::onStateChanged;
+    service_ = CreateJoinClass("lanbrowse", &host_);
+}
+
+BrowseSession::~BrowseSession() { delete service_; }
+
+bool BrowseSession::ready(std::string* error) const {
+    if (service_) return true;
+    *error = "the join service could not be created";
+    return false;
+}
+
+void BrowseSession::onNewServerData(ServerData* record, std::uint32_t progress, bool isNew, void* context) {
+    auto* self = static_cast<BrowseSession*>(context);
+    PassResult* pass = self->current_;
+    if (!pass || !record) return;
+    if (self->sorting_) {
+        pass->sorted.push_back(record);
+        self->display_->sortAnnounced(endpointOf(record));
+        return;
+    }
+    pass->calls.push_back({false, 0, record, progress, isNew});
+    if (std::find(pass->servers.begin(), pass->servers.end(), record) == pass->servers.end()) {
+        pass->servers.push_back(record);
+    }
+    self->display_->serverReported(endpointOf(record), progress, isNew, static_cast<int>(pass->servers.size()));
+}
+
+void BrowseSession::onStateChanged(std::uint32_t state, void* context) {
+    auto* self = static_cast<BrowseSession*>(context);
+    PassResult* pass = self->current_;
+    if (!pass) return;
+    pass->calls.push_back({true, state, nullptr, 0, false});
+    if (state == brenn::matchmaking::HostStateIdle) pass->finished = true;
+    self->display_->stateChanged(state);
+}
+
+PassResult BrowseSession::runPass(int number, bool aux, const std::atomic<bool>& stop) {
+    using Clock = std::chrono::steady_clock;
+    PassResult result;
+    current_ = &result;
+    display_->passStarted(number, aux);
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline = start + std::chrono::seconds(options_.timeoutS);
+    if (aux) service_->serverListAuxUpdate("", 0, brenn::matchmaking::QueryStatus);
+    else service_->serverListFullUpdate();
+    while (!result.finished && !stop.load() && Clock::now() < deadline) {
+        service_->update();
+        if (!result.finished && options_.tickMs > 0) {
+            sleepMilliseconds(options_.tickMs);
+        }
+    }
+    result.elapsedMs = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    display_->passEnded(static_cast<int>(result.servers.size()), result.elapsedMs, result.finished, stop.load());
+    if (result.finished && !options_.sortKey.empty()) {
+        result.sortedPass = true;
+        sorting_ = true;
+        service_->sortServers(!options_.descending, options_.sortKey, options_.mode);
+        sorting_ = false;
+    }
+    current_ = nullptr;
+    return result;
+}
+
+}  // namespace lanbrowse

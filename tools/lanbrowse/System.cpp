@@ -1,0 +1,75 @@
+// lanbrowse's operating system calls, for POSIX and for Windows.
+#include "System.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <csignal>
+#include <ctime>
+
+#include <unistd.h>
+#endif
+
+namespace lanbrowse {
+namespace {
+
+// Read by the handlers, which may run on another thread (Windows) or
+// between any two instructions (POSIX); a lock-free atomic is safe in both.
+std::atomic<bool>* interruptFlag = nullptr;
+
+}  // namespace
+
+#if defined(_WIN32)
+
+namespace {
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    if (interruptFlag) interruptFlag->store(true);
+    return TRUE;
+}
+
+}  // namespace
+
+bool standardErrorIsTerminal() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void setFlagOnInterrupt(std::atomic<bool>* flag) {
+    interruptFlag = flag;
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+void sleepMilliseconds(int milliseconds) {
+    if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
+}
+
+#else
+
+namespace {
+
+void onSignal(int) {
+    if (interruptFlag) interruptFlag->store(true);
+}
+
+}  // namespace
+
+bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void setFlagOnInterrupt(std::atomic<bool>* flag) {
+    interruptFlag = flag;
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+void sleepMilliseconds(int milliseconds) {
+    if (milliseconds <= 0) return;
+    timespec left = {milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    // A signal cuts the sleep short; the caller checks its flag soon after.
+    ::nanosleep(&left, &left);
+}
+
+#endif
+
+}  // namespace lanbrowse

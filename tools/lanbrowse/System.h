@@ -1,0 +1,25 @@
+// What lanbrowse needs of the operating system: whether standard error is a
+// terminal, Ctrl-C, and sleeping. The POSIX and Windows versions are both in
+// System.cpp; the rest of the tool is the same everywhere.
+#pragma once
+
+#include <atomic>
+
+namespace lanbrowse {
+
+// True when standard error is an interactive terminal (a console window on
+// Windows), where a progress bar redrawn in place makes sense. False for
+// files, pipes and devices.
+bool standardErrorIsTerminal();
+
+// From now on, an interrupt sets *flag instead of ending the program: Ctrl-C
+// and SIGTERM on POSIX; Ctrl-C, Ctrl-Break and closing the console on
+// Windows. *flag must live until the program ends. Call it once.
+void setFlagOnInterrupt(std::atomic<bool>* flag);
+
+// Pauses the calling thread for about milliseconds ms; Windows rounds the
+// pause up to its timer tick (15.6 ms unless a program asked for finer).
+// Nothing for 0 or less.
+void sleepMilliseconds(int milliseconds);
+
+}  // namespace lanbrowse

@@ -1,0 +1,79 @@
+// lanbrowse: the example host. Finds the game's servers on the LAN through
+// the join service's public interface and prints them.
+#include "BrowseOptions.h"
+#include "BrowseSession.h"
+#include "ProgressDisplay.h"
+#include "RecordOutput.h"
+#include "System.h"
+
+#include <atomic>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+// The library reads this file; say so early when it is not there.
+void checkKeyMap() {
+    if (std::ifstream("MultiplayerServers/VelnarKeyMap.ini")) return;
+    std::cerr << "lanbrowse: no MultiplayerServers/VelnarKeyMap.ini under the current directory;"
+                 " records will hold the ping only (run from the repository's top folder)\n";
+}
+
+void pause(int seconds) {
+    for (int waited = 0; waited < seconds * 10 && !stopRequested; ++waited) {
+        lanbrowse::sleepMilliseconds(100);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace lanbrowse;
+    BrowseOptions options;
+    std::string error;
+    if (!parseOptions(argc, argv, &options, &error)) {
+        std::cerr << "lanbrowse: " << error << "\n(--help lists the options)\n";
+        return 1;
+    }
+    if (options.help) {
+        std::cout << usage();
+        return 0;
+    }
+    checkKeyMap();
+    setFlagOnInterrupt(&stopRequested);
+
+    ProgressDisplay display(standardErrorIsTerminal(), options.trace);
+    BrowseSession session(options, &display);
+    if (!session.ready(&error)) {
+        std::cerr << "lanbrowse: " << error << "\n";
+        return 1;
+    }
+
+    const int passes = options.watchS > 0 ? options.passes : 1;
+    int status = 0;
+    for (int number = 1; number <= passes && !stopRequested; ++number) {
+        if (number > 1) pause(options.watchS);
+        if (stopRequested) break;
+        const bool aux = options.aux && number > 1;
+        const PassResult pass = session.runPass(number, aux, stopRequested);
+        if (stopRequested) break;
+        if (options.json) {
+            writeJson(std::cout, number, aux, options, pass);
+        } else if (!pass.servers.empty()) {
+            if (passes > 1) std::cout << "pass " << number << "\n";
+            writeTable(std::cout, recordsInOrder(pass));
+        }
+        std::cout.flush();
+        if (!pass.finished) {
+            status = 1;
+        } else if (pass.servers.empty()) {
+            std::cerr << "lanbrowse: no server answered on the LAN (UDP ports 22000-22010)\n";
+            status = 2;
+        } else {
+            status = 0;
+        }
+    }
+    return stopRequested ? 130 : status;
+}

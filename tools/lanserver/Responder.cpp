@@ -1,0 +1,248 @@
+// The simulated servers' sockets and their poll loop.
+#include "Responder.h"
+
+#include "ReplyBuilder.h"
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <ifaddrs.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <set>
+
+namespace lanserver {
+namespace {
+
+// Replies waiting at once beyond this are dropped, so a flood of requests
+// cannot grow the queue without bound.
+constexpr std::size_t MaxPending = 200000;
+
+const char StatusQuery[] = "\\status\\";
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool isStatusQuery(const char* data, ssize_t length) {
+    const auto size = static_cast<ssize_t>(sizeof StatusQuery - 1);
+    return length >= size && std::memcmp(data, StatusQuery, static_cast<std::size_t>(size)) == 0;
+}
+
+// A broadcast destination: the limited broadcast, or a directed one (an
+// address ending in .255).
+bool isBroadcast(in_addr destination) {
+    const std::uint32_t a = ntohl(destination.s_addr);
+    return a == 0xFFFFFFFFu || (a & 0xFFu) == 0xFFu;
+}
+
+int openBound(std::uint32_t addressNetworkOrder, std::uint16_t port, bool wantDestination,
+              std::string* error) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (wantDestination) ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = addressNetworkOrder;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+        *error = std::string("bind ") + text + ":" + std::to_string(port) + ": " + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The interfaces whose IPv4 networks hold at least one of the addresses
+// (loopback for 127.0.0.x; the veth for addresses put on it).
+std::set<unsigned> interfacesFor(const std::vector<std::uint32_t>& addressesNetworkOrder) {
+    std::set<unsigned> result;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return result;
+    for (const ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || !i->ifa_netmask || i->ifa_addr->sa_family != AF_INET) continue;
+        const std::uint32_t own = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
+        const std::uint32_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
+        for (const std::uint32_t a : addressesNetworkOrder) {
+            if ((a & mask) == (own & mask)) {
+                result.insert(::if_nametoindex(i->ifa_name));
+                break;
+            }
+        }
+    }
+    ::freeifaddrs(list);
+    return result;
+}
+
+// Lets one process hold a socket per server: raise the soft descriptor limit.
+void raiseDescriptorLimit(std::size_t wanted) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, static_cast<rlim_t>(wanted));
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+}  // namespace
+
+Responder::Responder(const Options& options, std::vector<SimServer> servers) : options_(options) {
+    for (SimServer& setup : servers) {
+        Server server;
+        server.split = setup.split > 0 ? setup.split : options.split;
+        server.delayMs = setup.delayMs >= 0 ? setup.delayMs : options.delayMs;
+        server.setup = std::move(setup);
+        servers_.push_back(std::move(server));
+    }
+}
+
+Responder::~Responder() {
+    for (Server& s : servers_) {
+        if (s.fd >= 0) ::close(s.fd);
+    }
+    for (auto& entry : ports_) {
+        if (entry.second.fd >= 0) ::close(entry.second.fd);
+    }
+}
+
+bool Responder::bind(std::string* error) {
+    raiseDescriptorLimit(servers_.size() + 64 + 16);
+    std::vector<std::uint32_t> addresses;
+    for (std::size_t i = 0; i < servers_.size(); ++i) {
+        Server& s = servers_[i];
+        Port& port = ports_[s.setup.port];
+        if (port.fd < 0) {
+            port.fd = openBound(htonl(INADDR_ANY), s.setup.port, true, error);
+            if (port.fd < 0) return false;
+        }
+        port.servers.push_back(i);
+        in_addr address{};
+        ::inet_pton(AF_INET, s.setup.address.c_str(), &address);
+        s.fd = openBound(address.s_addr, s.setup.port, false, error);
+        if (s.fd < 0) return false;
+        addresses.push_back(address.s_addr);
+    }
+    lanInterfaces_ = interfacesFor(addresses);
+    return true;
+}
+
+void Responder::schedule(std::size_t server, const sockaddr_in& to, std::int64_t due) {
+    if (pending_.size() >= MaxPending) return;
+    pending_.push(Pending{due, order_++, server, to});
+}
+
+void Responder::readWildcard(Port& port, std::int64_t now) {
+    for (;;) {
+        char data[1500];
+        char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        sockaddr_in from{};
+        iovec io{data, sizeof data};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t length = ::recvmsg(port.fd, &message, 0);
+        if (length < 0) return;  // drained (or failed: nothing more to do now)
+        bool broadcast = false;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                broadcast = isBroadcast(info.ipi_addr) && lanInterfaces_.count(static_cast<unsigned>(info.ipi_ifindex));
+            }
+        }
+        if (!broadcast || !isStatusQuery(data, length)) continue;
+        ++broadcasts_;
+        // Every server of the port answers, from its own socket; with a
+        // spread, server k of n answers k * spread / n ms later than the first.
+        const std::size_t n = port.servers.size();
+        for (std::size_t k = 0; k < n; ++k) {
+            const Server& s = servers_[port.servers[k]];
+            if (s.setup.behaviour == Behaviour::Dead) continue;
+            const std::int64_t offset = static_cast<std::int64_t>(k) * options_.spreadMs / static_cast<std::int64_t>(n);
+            schedule(port.servers[k], from, now + s.delayMs + offset);
+        }
+    }
+}
+
+void Responder::readServer(std::size_t index, std::int64_t now) {
+    Server& s = servers_[index];
+    for (;;) {
+        char data[1500];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t length =
+            ::recvfrom(s.fd, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (length < 0) return;
+        if (!isStatusQuery(data, length)) continue;
+        if (s.setup.behaviour != Behaviour::Answers) {
+            ++unanswered_;
+            continue;
+        }
+        ++queries_;
+        schedule(index, from, now + s.delayMs);
+    }
+}
+
+void Responder::sendDue(std::int64_t now) {
+    while (!pending_.empty() && pending_.top().due <= now) {
+        const Pending p = pending_.top();
+        pending_.pop();
+        Server& s = servers_[p.server];
+        for (const std::string& datagram : buildReply(s.setup.pairs, s.split, ++s.replies)) {
+            const ssize_t sent = ::sendto(s.fd, datagram.data(), datagram.size(), 0,
+                                          reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
+            if (sent >= 0) ++sent_;
+        }
+    }
+}
+
+void Responder::run(int durationS, const std::atomic<bool>* stop) {
+    std::vector<pollfd> fds;
+    std::vector<Port*> portOf;  // per entry of fds: its port, or null for a server socket
+    for (auto& entry : ports_) {
+        fds.push_back({entry.second.fd, POLLIN, 0});
+        portOf.push_back(&entry.second);
+    }
+    for (const Server& s : servers_) {
+        fds.push_back({s.fd, POLLIN, 0});
+        portOf.push_back(nullptr);
+    }
+    const std::size_t firstServer = ports_.size();
+    const std::int64_t end = nowMs() + static_cast<std::int64_t>(durationS) * 1000;
+
+    while (!stop->load()) {
+        std::int64_t now = nowMs();
+        if (now >= end) break;
+        std::int64_t wait = std::min<std::int64_t>(end - now, 1000);
+        if (!pending_.empty()) wait = std::max<std::int64_t>(0, std::min(wait, pending_.top().due - now));
+        const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait));
+        now = nowMs();
+        if (ready > 0) {
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                if (portOf[i]) readWildcard(*portOf[i], now);
+                else readServer(i - firstServer, now);
+            }
+        }
+        sendDue(now);
+    }
+}
+
+}  // namespace lanserver

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the library for 32-bit Windows with MinGW-w64 and runs every
-# test program under Wine; programs on real sockets run inside a private
-# network namespace. Last, lanbrowse.exe under Wine browses a simulated LAN
-# of lanserver's servers (native) and must show what native lanbrowse shows.
+# test program under Wine. Last, lanbrowse.exe under Wine browses a simulated
+# LAN of lanserver's servers (native) and must show what native lanbrowse
+# shows: the Windows real-socket path, end to end.
 # Ends with "N passed, N failed"; non-zero on failure.
 #
 # Environment: BRENN_WIN_BUILD (build directory, default build-win),
@@ -162,37 +162,17 @@ count_results() {
     failed=$((failed + ${f:-0}))
 }
 
-# Runs one program under Wine, inside a private network namespace with only
-# loopback for "netns" programs. The namespace also gets its own wineserver,
-# since Wine's server creates the sockets: the one outside is stopped first,
-# and the one inside is stopped before the namespace goes.
+# Runs one program under Wine from its own folder.
 run_program() {
-    local mode=$1 program=$2 log status=0
+    local program=$1 log status=0
     log=$build/test-logs/$(basename "$program" .exe).log
-    local where=""
-    [[ $mode == netns ]] && where=" in a private network namespace"
-    step "running $(basename "$program") under Wine$where"
-    if [[ $mode == netns ]]; then
-        wineserver -k 2>/dev/null || true
-        wineserver -w
-        timeout 300 unshare -n -- bash -c '
-            set -euo pipefail
-            ip link set lo up
-            # Broadcasts go out on loopback, from 127.0.0.1.
-            ip route add broadcast 255.255.255.255 dev lo table local src 127.0.0.1
-            status=0
-            BRENN_PRIVATE_NETWORK=1 wine "$1" </dev/null || status=$?
-            wineserver -k 2>/dev/null || true
-            wineserver -w
-            exit $status' netns "$program" 2>&1 | tee "$log" || status=$?
-    else
-        (cd "$(dirname "$program")" && timeout 300 wine "$program" </dev/null) 2>&1 | tee "$log" || status=$?
-    fi
+    step "running $(basename "$program") under Wine"
+    (cd "$(dirname "$program")" && timeout 300 wine "$program" </dev/null) 2>&1 | tee "$log" || status=$?
     count_results "$log" "$status"
 }
 
 run_tests() {
-    local manifest=$build/test-programs.txt mode program folder folders=()
+    local manifest=$build/test-programs.txt program folder folders=()
     mkdir -p "$build/test-logs"
     # Programs find the project's DLLs (the plug-in) where they were built.
     while read -r folder; do
@@ -201,12 +181,8 @@ run_tests() {
                  -not -path "$build/googletest-*" -printf '%h\n' | sort -u)
     WINEPATH=$(IFS=';'; echo "${folders[*]}")
     export WINEPATH
-    # Plain programs first, namespace programs last.
-    while read -r mode program; do
-        if [[ $mode == plain ]]; then run_program "$mode" "$program" </dev/null; fi
-    done <"$manifest"
-    while read -r mode program; do
-        if [[ $mode == netns ]]; then run_program "$mode" "$program" </dev/null; fi
+    while read -r program; do
+        run_program "$program" </dev/null
     done <"$manifest"
     wineserver -w
 }

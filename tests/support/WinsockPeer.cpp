@@ -7,7 +7,7 @@
 
 namespace brenn::testing {
 
-WinsockPeer::WinsockPeer(std::uint16_t port, bool anyAddress) {
+WinsockPeer::WinsockPeer() {
     WSADATA data;
     started_ = ::WSAStartup(0x0101, &data) == 0;
     if (!started_) return;
@@ -16,8 +16,7 @@ WinsockPeer::WinsockPeer(std::uint16_t port, bool anyAddress) {
     sockaddr_in at;
     std::memset(&at, 0, sizeof at);
     at.sin_family = AF_INET;
-    at.sin_port = ::htons(port);
-    at.sin_addr.s_addr = anyAddress ? INADDR_ANY : ::inet_addr("127.0.0.1");
+    at.sin_addr.s_addr = ::inet_addr("127.0.0.1");
     int length = sizeof at;
     if (::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
         ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
@@ -66,29 +65,6 @@ bool WinsockPeer::send(const std::string& data, std::uint32_t address, std::uint
     to.sin_addr.s_addr = address;
     return ::sendto(static_cast<SOCKET>(socket_), data.data(), static_cast<int>(data.size()), 0,
                     reinterpret_cast<const sockaddr*>(&to), sizeof to) == static_cast<int>(data.size());
-}
-
-bool broadcastStaysOnLoopback() {
-    WSADATA data;
-    if (::WSAStartup(0x0101, &data) != 0) return false;
-    bool loopback = false;
-    const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    const int on = 1;
-    if (s != INVALID_SOCKET &&
-        ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0) {
-        sockaddr_in at;
-        std::memset(&at, 0, sizeof at);
-        at.sin_family = AF_INET;
-        at.sin_port = ::htons(9);
-        at.sin_addr.s_addr = INADDR_BROADCAST;
-        int length = sizeof at;
-        loopback = ::connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
-                   ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &length) == 0 &&
-                   at.sin_addr.s_addr == ::inet_addr("127.0.0.1");
-    }
-    if (s != INVALID_SOCKET) ::closesocket(s);
-    ::WSACleanup();
-    return loopback;
 }
 
 }  // namespace brenn::testing

@@ -9,9 +9,9 @@ namespace brenn::testing {
 
 class WinsockPeer {
 public:
-    // Binds to 127.0.0.1 (or every local address when anyAddress) at port,
-    // host byte order; 0 lets the system pick. ok() tells whether it worked.
-    explicit WinsockPeer(std::uint16_t port = 0, bool anyAddress = false);
+    // Binds to 127.0.0.1 at a port the system picks. ok() tells whether it
+    // worked.
+    WinsockPeer();
     ~WinsockPeer();
     WinsockPeer(const WinsockPeer&) = delete;
     WinsockPeer& operator=(const WinsockPeer&) = delete;
@@ -34,10 +34,5 @@ private:
     std::uint16_t port_ = 0;
     bool started_ = false;
 };
-
-// True when a broadcast sent now to 255.255.255.255 would leave from the
-// loopback address 127.0.0.1 and so stay on this machine. Sends nothing:
-// connecting a UDP socket only picks the route and the source address.
-bool broadcastStaysOnLoopback();
 
 }  // namespace brenn::testing

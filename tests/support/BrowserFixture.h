@@ -31,13 +31,6 @@ protected:
         ASSERT_NE(browser_, nullptr);
     }
 
-    // The events so far, then forgets them.
-    std::vector<RecordedEvent> takeEvents() {
-        std::vector<RecordedEvent> taken;
-        taken.swap(events_);
-        return taken;
-    }
-
     std::vector<std::int32_t> stateChanges() const {
         std::vector<std::int32_t> states;
         for (const auto& e : events_)

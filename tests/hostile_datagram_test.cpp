@@ -23,15 +23,6 @@ protected:
         const std::int32_t i = browser::findServer(browser_, SimulatedLan::address(address), port);
         return i == -1 ? nullptr : browser::serverAt(browser_, i);
     }
-    // A server that answers the broadcast plainly and its query with `reply`,
-    // one datagram every 5 ms.
-    void addReplyingServer(const std::string& address, std::vector<std::string> reply) {
-        lan_.addServer(address, 22000, [reply](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
-            if (request.broadcast) return lan.reply(request, Final);
-            for (std::size_t i = 0; i < reply.size(); ++i)
-                lan.reply(request, reply[i], static_cast<std::uint32_t>(i) * 5);
-        });
-    }
 };
 
 TEST_F(HostileDatagrams, MalformedRepliesStoreWhatTheyHoldAndNothingElse) {
@@ -64,7 +55,7 @@ TEST_F(HostileDatagrams, MalformedRepliesStoreWhatTheyHoldAndNothingElse) {
     };
     std::uint32_t host = 10;
     for (const Case& c : cases)
-        addReplyingServer("10.0.1." + std::to_string(host++), c.reply);
+        addServerAnswering("10.0.1." + std::to_string(host++), c.reply);
     ASSERT_EQ(startPass(), NoError);
     finishDiscovery();
     runToIdle(10);
@@ -94,11 +85,9 @@ TEST_F(HostileDatagrams, MalformedRepliesStoreWhatTheyHoldAndNothingElse) {
 
 TEST_F(HostileDatagrams, AServerThatNeverSendsFinalEndsByTheTimeLimit) {
     makeBrowser(1);
-    // One datagram every 100 ms for 6 s, never "\final\".
-    lan_.addServer("10.0.0.7", 22000, [](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
-        if (request.broadcast) return lan.reply(request, Final);
-        for (std::uint32_t i = 0; i < 60; ++i) lan.reply(request, "\\tick\\" + std::to_string(i), i * 100);
-    });
+    std::vector<std::string> ticks;  // one datagram every 100 ms for 6 s, never "\final\"
+    for (int i = 0; i < 60; ++i) ticks.push_back("\\tick\\" + std::to_string(i));
+    addServerAnswering("10.0.0.7", ticks, 100);
     lan_.addStatusServer("10.0.0.8", 22000, {"\\hostname\\Next" + Final});
     ASSERT_EQ(startPass(), NoError);
     finishDiscovery();

@@ -2,14 +2,10 @@
 // time-outs, progress and the end of a pass.
 #include "support/BrowserFixture.h"
 
-#include <algorithm>
-
 namespace brenn::testing {
 namespace {
 
 using platform::SimulatedLan;
-
-const std::string Final = "\\final\\";
 
 std::string serverAddress(int i) { return "10.0.1." + std::to_string(i); }
 
@@ -26,14 +22,7 @@ protected:
         for (int i = 1; i <= count; ++i) lan_.addStatusServer(serverAddress(i), 22000, reply);
     }
 
-    // A server that answers the broadcast and never its query.
-    void addDiscoveryOnlyServer(const std::string& address) {
-        lan_.addServer(address, 22000, [](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
-            if (request.broadcast) lan.reply(request, "\\final\\");
-        });
-    }
-
-    // The queries sent, as (address text, local port of the slot).
+    // The queries sent.
     std::vector<SimulatedLan::Datagram> queries() const {
         std::vector<SimulatedLan::Datagram> sent;
         for (const auto& d : lan_.sent())
@@ -79,8 +68,12 @@ TEST_F(QueryEngine, SlotsStayFullAndProgressCountsQueriesSent) {
     EXPECT_EQ(lan_.openSockets(), 0);
 }
 
-TEST_F(QueryEngine, AReplyInSeveralDatagramsIsReportedOnceAfterTheLast) {
+TEST_F(QueryEngine, OneEventAfterTheLastDatagramAndRequestsFromItAreRefused) {
     lan_.addStatusServer("10.0.1.1", 22000, {"\\hostname\\Alpha", "\\numplayers\\2", "\\mapname\\dust\\final\\"});
+    std::vector<std::int32_t> results;
+    onEvent = [&](std::int32_t event, BrowserServer*) {
+        if (event == ServerUpdated) results = {startPass(), browser::clear(browser_)};
+    };
     discover();
     step();  // query sent
     for (int datagram = 1; datagram <= 3; ++datagram) {
@@ -92,12 +85,14 @@ TEST_F(QueryEngine, AReplyInSeveralDatagramsIsReportedOnceAfterTheLast) {
     EXPECT_STREQ(server::stringValue(s, "hostname", ""), "Alpha");
     EXPECT_EQ(server::intValue(s, "numplayers", 0), 2);
     EXPECT_STREQ(server::stringValue(s, "mapname", ""), "dust");
+    EXPECT_EQ(results, (std::vector<std::int32_t>{Busy, Busy}));
     runToIdle();
     EXPECT_EQ(serverEvents().size(), 1u);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
 }
 
 TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
-    addDiscoveryOnlyServer("10.0.1.1");
+    addServerAnswering("10.0.1.1", {});
     discover();
     step();
     const auto query = queries().back();
@@ -121,7 +116,7 @@ TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
 
 TEST_F(QueryEngine, SilentServersTimeOutAndThePassGoesOn) {
     makeBrowser(1);
-    addDiscoveryOnlyServer(serverAddress(1));
+    addServerAnswering(serverAddress(1), {});
     lan_.addStatusServer(serverAddress(2), 22000, {"\\hostname\\two\\final\\"});
     discover();
     browser::think(browser_);  // silent server queried at t0
@@ -191,20 +186,6 @@ TEST_F(QueryEngine, AtMost64SlotsAreReadInAStep) {
     EXPECT_EQ(serverEvents().size(), 70u);
     step();
     EXPECT_EQ(browser::state(browser_), Idle);
-}
-
-TEST_F(QueryEngine, RequestsFromTheCallbackAreRefused) {
-    addServers(1);
-    std::vector<std::int32_t> results;
-    onEvent = [&](std::int32_t event, BrowserServer*) {
-        if (event != ServerUpdated) return;
-        results.push_back(startPass());
-        results.push_back(browser::clear(browser_));
-    };
-    discover();
-    runToIdle();
-    EXPECT_EQ(results, (std::vector<std::int32_t>{Busy, Busy}));
-    EXPECT_EQ(browser::serverCount(browser_), 1);
 }
 
 }  // namespace

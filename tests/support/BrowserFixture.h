@@ -45,6 +45,17 @@ protected:
         return updates;
     }
 
+    // A server at address:22000 that answers the broadcast with "\final\"
+    // and its query with the datagrams of reply, `gap` ms apart (no reply:
+    // it never answers a query).
+    void addServerAnswering(const std::string& address, std::vector<std::string> reply, std::uint32_t gap = 5) {
+        lan_.addServer(address, 22000, [reply, gap](platform::SimulatedLan& lan,
+                                                    const platform::SimulatedLan::Datagram& request) {
+            if (request.broadcast) return lan.reply(request, "\\final\\");
+            for (std::size_t i = 0; i < reply.size(); ++i) lan.reply(request, reply[i], static_cast<std::uint32_t>(i) * gap);
+        });
+    }
+
     // Starts a pass over the usual port range (22000 to 22010).
     std::int32_t startPass() { return browser::lanUpdate(browser_, 1, 22000, 22010, 1); }
 

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -31,13 +29,6 @@ struct HookCall {
     bool isNew;
     bool updatingAtCall;      // the service's isUpdating() during the call
 };
-
-// A reply of the given pairs, ending with "\final\" and a query id.
-inline std::string reply(const std::vector<std::pair<std::string, std::string>>& pairs) {
-    std::string text;
-    for (const auto& [key, value] : pairs) text += "\\" + key + "\\" + value;
-    return text + "\\final\\\\queryid\\1.1";
-}
 
 // The value of key in the record's section (player values by index), or
 // null when the section holds none.
@@ -85,10 +76,12 @@ protected:
         return *service_;
     }
 
-    // A server of the game at address:port answering with these pairs.
+    // A server at address:port answering with these pairs, "\final\" and a query id.
     void addServer(const std::string& address, std::vector<std::pair<std::string, std::string>> pairs,
                    std::uint16_t port = 22000) {
-        lan_.addStatusServer(address, port, {reply(pairs)});
+        std::string text;
+        for (const auto& [key, value] : pairs) text += "\\" + key + "\\" + value;
+        lan_.addStatusServer(address, port, {text + "\\final\\\\queryid\\1.1"});
     }
 
     // Calls update() every ms until the update is over (or 20 s have passed).

@@ -169,20 +169,6 @@ TEST_F(Containers, EnterReplacesTheEqualElement) {
     EXPECT_EQ(freed.size(), 3u);
 }
 
-TEST_F(Containers, TextTableIgnoresLetterCase) {
-    HashTable* pool = hashtable::create(sizeof(char*), 500, 4, elements::hashText,
-                                        elements::compareTextNoCase, elements::freeText);
-    char* stored = allocation::duplicateText("Hostname");
-    hashtable::enter(pool, &stored);
-    const char* probe = "hostname";
-    const void* found = hashtable::find(pool, &probe);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(*static_cast<char* const*>(found), stored);
-    const char* other = "hostnames";
-    EXPECT_EQ(hashtable::find(pool, &other), nullptr);
-    hashtable::destroy(pool);  // frees the text: the sanitizers check it
-}
-
 TEST_F(Containers, CompareNoCaseOrdersLoweredUnsignedBytes) {
     EXPECT_EQ(compareNoCase("abc", "ABC"), 0);
     EXPECT_LT(compareNoCase("_x", "a"), 0);  // '_' is below 'a', above 'A'

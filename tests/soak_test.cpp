@@ -1,6 +1,8 @@
 // Soak: hundreds of full updates of the service, on the simulated LAN and on
-// real sockets. Memory in use and open descriptors must come back to where
-// they were, and no host record may be lost or made twice.
+// real sockets (the POSIX platform's whole pass: broadcast, queries, replies
+// in several datagrams, silent servers). Memory in use and open descriptors
+// must come back to where they were, and no host record may be lost or made
+// twice.
 #include "platform/SimulatedLan.h"
 #include "service/VelnarLanJoin.h"
 #include "support/NetworkNamespace.h"
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -63,6 +66,13 @@ std::string statusReply(int i, int datagram, int datagrams) {
     else
         text = "\\mapname\\map" + std::to_string(i % 7) + "\\player_1\\b\\part\\" + std::to_string(datagram);
     return datagram + 1 == datagrams ? text + "\\final\\\\queryid\\" + std::to_string(i) + ".1" : text;
+}
+
+// The plain value of key in a section, or "" when it holds none.
+const char* valueOf(const matchmaking::ServerDataSection& section, const char* key) {
+    for (const auto* v = section.head; v != nullptr; v = v->next)
+        if (v->index == nullptr && std::strcmp(v->key, key) == 0) return v->value;
+    return "";
 }
 
 // Every record once, by address and port.
@@ -135,7 +145,7 @@ TEST(Soak, TwentyUpdatesOnRealSockets) {
         servers.push_back({"127.0.0." + std::to_string(10 + i), static_cast<std::uint16_t>(22000 + i % 11), reply,
                            i % 12 != 5});
     }
-    LoopbackServers lan(servers);
+    LoopbackServers lan(servers, std::chrono::seconds(300));  // beyond the 20 passes
     const int expected = 24 - 2 /* silent */ - 1 /* server 20: other game */;
 
     const auto previous = std::filesystem::current_path();
@@ -159,6 +169,15 @@ TEST(Soak, TwentyUpdatesOnRealSockets) {
         if (pass == 1) baseline = memoryInUse();
     }
     expectRecordsOnce(matchmaking, expected);
+    EXPECT_EQ(lan.queriesReceived(), 20 * 24);  // every server once a pass, the silent ones too
+    // Each record holds all the datagrams of its server's reply (statusReply(n, ...)).
+    for (const ServerData* r = matchmaking.serverDataHead; r != nullptr; r = r->next) {
+        const int n = std::stoi(r->address.substr(r->address.rfind('.') + 1)) - 9;
+        const std::string map = (n - 1) % 3 != 0 ? "map" + std::to_string(n % 7) : "(NONE)";
+        EXPECT_STREQ(valueOf(r->infoSection, "hostname"), ("Server " + std::to_string(n)).c_str());
+        EXPECT_STREQ(valueOf(r->infoSection, "mapname"), map.c_str());
+        EXPECT_LT(std::stoi(valueOf(r->infoSection, "ping")), 1000);
+    }
     // Less than a server record's worth per pass may come and go with the
     // allocator's bookkeeping; a leaked pass would exceed it.
     EXPECT_LE(memoryInUse(), baseline + 16384);

@@ -49,7 +49,8 @@ int boundSocket(const std::string& address, std::uint16_t port) {
 
 }  // namespace
 
-LoopbackServers::LoopbackServers(std::vector<Server> servers) : servers_(std::move(servers)) {
+LoopbackServers::LoopbackServers(std::vector<Server> servers, std::chrono::seconds lifetime)
+    : servers_(std::move(servers)) {
     for (const Server& s : servers_) {
         if (std::find(listenerPorts_.begin(), listenerPorts_.end(), s.port) == listenerPorts_.end()) {
             listenerPorts_.push_back(s.port);
@@ -57,7 +58,7 @@ LoopbackServers::LoopbackServers(std::vector<Server> servers) : servers_(std::mo
         }
         own_.push_back(boundSocket(s.address, s.port));
     }
-    thread_ = std::thread([this] { serve(); });
+    thread_ = std::thread([this, lifetime] { serve(lifetime); });
 }
 
 LoopbackServers::~LoopbackServers() {
@@ -67,8 +68,8 @@ LoopbackServers::~LoopbackServers() {
     for (int fd : listeners_) ::close(fd);
 }
 
-void LoopbackServers::serve() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+void LoopbackServers::serve(std::chrono::seconds lifetime) {
+    const auto deadline = std::chrono::steady_clock::now() + lifetime;
     std::vector<pollfd> fds;
     for (int fd : listeners_) fds.push_back({fd, POLLIN, 0});
     for (int fd : own_) fds.push_back({fd, POLLIN, 0});

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -17,7 +18,7 @@ bool enterPrivateNetwork(std::string* why);
 
 // UDP servers on loopback addresses, each answering the broadcast status
 // query and its own status queries, served by one thread until destroyed
-// (or for at most 30 s).
+// or for at most `lifetime`.
 class LoopbackServers {
 public:
     struct Server {
@@ -27,7 +28,7 @@ public:
         bool answersQueries = true;      // false: answers only the broadcast
     };
 
-    explicit LoopbackServers(std::vector<Server> servers);
+    explicit LoopbackServers(std::vector<Server> servers, std::chrono::seconds lifetime = std::chrono::seconds(30));
     ~LoopbackServers();
     LoopbackServers(const LoopbackServers&) = delete;
     LoopbackServers& operator=(const LoopbackServers&) = delete;
@@ -36,7 +37,7 @@ public:
     int queriesReceived() const { return queries_.load(); }
 
 private:
-    void serve();
+    void serve(std::chrono::seconds lifetime);
 
     std::vector<Server> servers_;
     std::vector<int> own_;       // one socket per server, bound to its address

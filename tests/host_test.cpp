@@ -162,10 +162,11 @@ TEST(JoinMatchmakingFind, MatchesExactAddressTextAndPortNewestFirst) {
         EXPECT_EQ(host.findServerData(k.address, k.port), k.expected) << k.address << ":" << k.port;
 }
 
-TEST(JoinMatchmakingHooks, NotificationsCarryTheirArgumentsAndTheContextOrNothing) {
+TEST(JoinMatchmakingHooks, HooksHearTheirArgumentsAndTheContextUnchanged) {
     JoinMatchmaking host;
     host.newServerDataHook = onServer;
     host.stateChangedHook = onState;
+    addServer(host, "10.0.0.8", 22000);
     ServerData* record = addServer(host, "10.0.0.7", 22000);
     int marker = 0;
     for (void* context : {static_cast<void*>(&marker), static_cast<void*>(nullptr)}) {
@@ -173,7 +174,12 @@ TEST(JoinMatchmakingHooks, NotificationsCarryTheirArgumentsAndTheContextOrNothin
         host.hookContext = context;
         host.notifyNewServerData(record, 42, false);
         host.notifyStateChanged(4);
-        EXPECT_EQ(heard, (std::vector<std::string>{"10.0.0.7 42 old" + with(context), "state 4" + with(context)}));
+        // Re-announcing calls the hook for a listed server only, as new with progress 0.
+        host.reannounceServer("10.0.0.7", 22001);
+        host.reannounceServer("10.0.0.9", 22000);
+        host.reannounceServer("10.0.0.7", 22000);
+        EXPECT_EQ(heard, (std::vector<std::string>{"10.0.0.7 42 old" + with(context), "state 4" + with(context),
+                                                   "10.0.0.7 0 new" + with(context)}));
     }
     heard.clear();
     host.newServerDataHook = nullptr;
@@ -182,20 +188,5 @@ TEST(JoinMatchmakingHooks, NotificationsCarryTheirArgumentsAndTheContextOrNothin
     host.notifyStateChanged(1);
     host.reannounceServer("10.0.0.7", 22000);
     EXPECT_TRUE(heard.empty());
-}
-
-TEST(JoinMatchmakingHooks, ReannounceCallsTheHookOnlyForAListedServer) {
-    JoinMatchmaking host;
-    int marker = 0;
-    host.hookContext = &marker;
-    host.newServerDataHook = onServer;
-    host.stateChangedHook = onState;
-    addServer(host, "10.0.0.8", 22000);
-    addServer(host, "10.0.0.7", 22000);
-    heard.clear();
-    host.reannounceServer("10.0.0.7", 22001);
-    host.reannounceServer("10.0.0.9", 22000);
-    host.reannounceServer("10.0.0.7", 22000);
-    EXPECT_EQ(heard, std::vector<std::string>{"10.0.0.7 0 new" + with(&marker)});
     EXPECT_EQ(walkList(host).size(), 2u);
 }

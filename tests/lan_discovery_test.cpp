@@ -87,10 +87,6 @@ TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     using Found = std::vector<std::pair<std::string, std::uint16_t>>;
     EXPECT_EQ(servers(), (Found{{"10.0.0.7", 22000}, {"10.0.0.12", 22000}, {"10.0.0.7", 22003},
                                 {"10.0.0.10", 22010}, {"10.0.0.11", 22005}}));
-    for (std::int32_t i = 0; i < browser::serverCount(browser_); ++i) {
-        EXPECT_EQ(browser::serverAt(browser_, i)->ping, 9999);
-        EXPECT_EQ(browser::serverAt(browser_, i)->queryType, Status);
-    }
     EXPECT_EQ(browser::serverAt(browser_, -1), nullptr);
     EXPECT_EQ(browser::serverAt(browser_, 5), nullptr);
 }
@@ -190,9 +186,8 @@ TEST_F(Discovery, CreateNeedsAtLeastOneSlotAndCutsLongNames) {
     browser_ = browser::create(longName.c_str(), longName.c_str(), longName.c_str(), 0, nullptr, 1, nullptr);
     ASSERT_NE(browser_, nullptr);
     EXPECT_EQ(browser_->slotCount, 1);
-    EXPECT_EQ(std::string(browser_->primaryName), longName.substr(0, 31));
-    EXPECT_EQ(std::string(browser_->secretKey), longName.substr(0, 31));
-    EXPECT_EQ(std::string(browser_->secondaryName), longName.substr(0, 31));
+    for (const char* name : {browser_->primaryName, browser_->secondaryName, browser_->secretKey})
+        EXPECT_EQ(std::string(name), longName.substr(0, 31));
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     lan_.addStatusServer("10.0.0.8", 22000, {Final});
     startPass();  // without a callback: nothing to report to, the pass still runs

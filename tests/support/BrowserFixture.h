@@ -16,7 +16,6 @@ struct RecordedEvent {
     std::int32_t event;
     std::int32_t state;     // the browser's state when the callback ran
     std::string address;    // ServerUpdated: the server's address text
-    std::uint16_t port;     // ServerUpdated: the server's query port
     std::int32_t progress;  // ServerUpdated: param2
 };
 
@@ -88,12 +87,8 @@ private:
     static void record(ServerBrowser* browser, std::int32_t event, void* instance, void* param1,
                        std::int32_t param2) {
         auto* self = static_cast<BrowserFixture*>(instance);
-        RecordedEvent recorded{event, browser::state(browser), "", 0, param2};
         auto* server = static_cast<BrowserServer*>(param1);
-        if (server != nullptr) {
-            recorded.address = server::address(server);
-            recorded.port = server::queryPort(server);
-        }
+        RecordedEvent recorded{event, browser::state(browser), server ? server::address(server) : "", param2};
         self->events_.push_back(recorded);
         if (self->onEvent) self->onEvent(event, server);
     }

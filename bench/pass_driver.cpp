@@ -2,7 +2,10 @@
 // sockets with update() in a tight loop, and prints the pass's timings as
 // one line of JSON. It uses the plug-in's public interface only, as a game
 // would. scripts/bench.sh runs it on a simulated LAN against lanserver.
-//   brenn_pass [--queries N] [--ping ADDRESS:PORT] [--pings K] [--timeout S]
+//   brenn_pass [--queries N] [--ping ADDRESS:PORT] [--pings K] [--warmup W] [--timeout S]
+// --ping measures the round trip first: W status queries to that server
+// unmeasured (a machine whose cores were idle answers its first datagrams
+// late), then K measured, one at a time; the median goes out with the pass.
 #include "UdpPing.h"
 
 #include "service/VelnarLanJoin.h"
@@ -26,6 +29,7 @@ struct Options {
     std::string pingAddress;
     int pingPort = 0;
     int pings = 20;
+    int warmup = 10;
     int timeoutS = 30;
 };
 
@@ -86,6 +90,8 @@ bool parseOptions(int argc, char** argv, Options* options) {
             ok = parseNumber(value, 1, 1024, &options->queries);
         } else if (name == "--pings") {
             ok = parseNumber(value, 1, 1000, &options->pings);
+        } else if (name == "--warmup") {
+            ok = parseNumber(value, 0, 1000, &options->warmup);
         } else if (name == "--timeout") {
             ok = parseNumber(value, 1, 600, &options->timeoutS);
         } else if (name == "--ping") {
@@ -112,15 +118,17 @@ double milliseconds(Clock::duration d) { return std::chrono::duration<double, st
 int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: brenn_pass [--queries N] [--ping ADDRESS:PORT] [--pings K] [--timeout S]\n");
+        std::fprintf(stderr,
+                     "usage: brenn_pass [--queries N] [--ping ADDRESS:PORT] [--pings K] [--warmup W] [--timeout S]\n");
         return 2;
     }
 
     // The round trip first, while the servers have nothing else to do.
     std::vector<double> roundTrips;
     if (!options.pingAddress.empty()) {
-        roundTrips = brenn::bench::pingStatus(options.pingAddress, static_cast<std::uint16_t>(options.pingPort),
-                                              options.pings, 1000);
+        const auto port = static_cast<std::uint16_t>(options.pingPort);
+        if (options.warmup > 0) brenn::bench::pingStatus(options.pingAddress, port, options.warmup, 1000);
+        roundTrips = brenn::bench::pingStatus(options.pingAddress, port, options.pings, 1000);
         if (roundTrips.empty()) {
             std::fprintf(stderr, "brenn_pass: %s:%d did not answer\n", options.pingAddress.c_str(), options.pingPort);
             return 1;

@@ -40,6 +40,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF 
 cmake --build "$build" -j 2 --target brenn_bench brenn_pass lanserver >/dev/null
 
 status=0
+trap 'exit 130' INT
 if [[ -n $benchmarks ]]; then
     json=$(mktemp)
     trap 'rm -f "$json"' EXIT

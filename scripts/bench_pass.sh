@@ -51,9 +51,9 @@ for servers in 10 100 1000; do
         simlan_start_servers "$tmp/ready" --servers "$servers" --delay "$delay" --spread "$spread" \
             --duration 300 --quiet --manifest "$tmp/servers.json" ||
             { echo "whole pass: lanserver did not start" >&2; exit 1; }
-        # The first server answers the round-trip pings. Immediate replies
-        # come back in tens of microseconds once both sides are busy, but
-        # in hundreds after the cores idled: a burst warms them up first.
+        # The first server answers the round-trip pings, after a burst of
+        # unmeasured ones: the first datagrams after the cores idled come
+        # back late.
         if ((delay == 0)); then pings=(--warmup 100 --pings 200); else pings=(--warmup 2 --pings 20); fi
         first=$(sed -n 's/.*"address": "\([^"]*\)", "port": \([0-9]*\),.*/\1:\2/p' "$tmp/servers.json" | sed -n 1p)
         for queries in 8 64; do

@@ -1,29 +1,55 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build/bench) and prints one table of
-# the engine's figures against a 16.7 ms frame, then the targets.
-#   scripts/bench.sh                         every benchmark
-#   scripts/bench.sh --benchmark_filter=RE   only those matching RE
-#   scripts/bench.sh --json FILE ...         also keep the raw results
+# the engine's figures against a 16.7 ms frame, then the table of whole
+# passes on a simulated LAN, each with its targets.
+#   scripts/bench.sh                         both tables
+#   scripts/bench.sh --benchmark_filter=RE   only the benchmarks matching RE
+#                                            (no whole passes)
+#   scripts/bench.sh --json FILE ...         also keep the raw results (the
+#                                            passes' in FILE.pass.jsonl)
+#   scripts/bench.sh --pass [--runs N]       only the whole passes, each case
+#                                            run N times (default 3)
 # The real-socket benchmarks move the benchmark process into a network
 # namespace of its own (root or user namespaces needed, else they are
-# skipped): their broadcast reaches only that namespace's loopback.
+# skipped): their broadcast reaches only that namespace's loopback. The
+# whole passes need root (two namespaces joined by a veth pair) and are
+# skipped with a message otherwise.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 keep=""
-if [[ "${1:-}" == "--json" ]]; then
-    keep=$2
-    shift 2
-fi
+passes=yes
+benchmarks=yes
+runs=3
+while (( $# )); do
+    case $1 in
+        --json) keep=$2; shift 2 ;;
+        --pass) benchmarks=""; shift ;;
+        --runs) runs=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
+# Benchmark arguments select some of the benchmarks: the passes are left out.
+(( $# )) && passes=""
+[[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: --runs takes a count" >&2; exit 2; }
 
 "$root/scripts/install-deps.sh" python3
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass lanserver >/dev/null
 
-json=$(mktemp)
-trap 'rm -f "$json"' EXIT
-"$build/bench/brenn_bench" --benchmark_format=json "$@" >"$json"
-[[ -n "$keep" ]] && cp "$json" "$keep"
-python3 "$root/scripts/bench_table.py" "$json"
+status=0
+trap 'exit 130' INT
+if [[ -n $benchmarks ]]; then
+    json=$(mktemp)
+    trap 'rm -f "$json"' EXIT
+    "$build/bench/brenn_bench" --benchmark_format=json "$@" >"$json"
+    [[ -n "$keep" ]] && cp "$json" "$keep"
+    python3 "$root/scripts/bench_table.py" "$json" || status=1
+fi
+if [[ -n $passes ]]; then
+    [[ -n $benchmarks ]] && echo
+    "$root/scripts/bench_pass.sh" "$build" "$runs" "${keep:+$keep.pass.jsonl}" || status=1
+fi
+exit $status

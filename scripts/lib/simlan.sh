@@ -140,9 +140,9 @@ simlan_start_servers() {
     return 1
 }
 
-# Stops what was started here and removes the namespaces (and so the veth).
-# Safe to call more than once.
-simlan_down() {
+# Stops the servers started here (and waits for them), keeping the
+# namespaces for the next simlan_start_servers.
+simlan_stop_servers() {
     local pid
     for pid in "${SIMLAN_PIDS[@]}"; do
         kill "$pid" 2>/dev/null || true
@@ -151,6 +151,12 @@ simlan_down() {
         wait "$pid" 2>/dev/null || true
     done
     SIMLAN_PIDS=()
+}
+
+# Stops what was started here and removes the namespaces (and so the veth).
+# Safe to call more than once.
+simlan_down() {
+    simlan_stop_servers
     if [[ $SIMLAN_MODE == veth ]]; then
         [[ -n $SIMLAN_SERVERS ]] && ip netns del "$SIMLAN_SERVERS" 2>/dev/null || true
         [[ -n $SIMLAN_PLAYER ]] && ip netns del "$SIMLAN_PLAYER" 2>/dev/null || true

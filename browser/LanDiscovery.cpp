@@ -11,14 +11,10 @@ namespace {
 
 constexpr char StatusQuery[] = "\\status\\";
 constexpr int StatusQueryLength = 8;
-constexpr int ReceiveCapacity = 1499;
 constexpr std::uint32_t SynchronousStepGap = 10;
 // A socket that the poll keeps calling readable while every receive fails
 // would hold the step forever; give up on the drain after this many.
 constexpr int MaxFailedReceives = 16;
-
-// True when the text (up to its first NUL) contains "\final\".
-bool holdsFinal(const char* text) { return std::strstr(text, "\\final\\") != nullptr; }
 
 }  // namespace
 
@@ -86,21 +82,21 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
 }
 
 void discoveryStep(ServerBrowser* browser) {
-    char buffer[ReceiveCapacity + 1];
+    char buffer[server::MaxDatagram + 1];
     int failedReceives = 0;
     for (;;) {
         std::uint8_t readable = 0;
         if (platform::pollReadable(&browser->broadcastSocket, 1, &readable) <= 0 || !readable) break;
         std::uint32_t address = 0;
         std::uint16_t port = 0;
-        const int length = platform::receiveFrom(browser->broadcastSocket, buffer, ReceiveCapacity,
+        const int length = platform::receiveFrom(browser->broadcastSocket, buffer, server::MaxDatagram,
                                                  &address, &port);
         if (length < 0) {
             if (++failedReceives >= MaxFailedReceives) break;
             continue;
         }
         buffer[length] = '\0';
-        if (!holdsFinal(buffer)) continue;
+        if (!server::holdsFinal(buffer)) continue;
         const std::uint16_t hostPort = platform::netToHost16(port);
         if (findServer(browser, address, hostPort) != -1) continue;
         addServer(browser, address, hostPort, Status);

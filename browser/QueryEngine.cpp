@@ -10,7 +10,6 @@ namespace brenn::browser {
 
 namespace {
 
-constexpr int ReceiveCapacity = 1499;
 
 struct QueryText {
     const char* text;
@@ -29,10 +28,10 @@ std::int32_t progress(const ServerBrowser* browser) {
 
 // Reads one datagram of a busy slot whose socket is readable.
 void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
-    char buffer[ReceiveCapacity + 1];
+    char buffer[server::MaxDatagram + 1];
     std::uint32_t address = 0;
     std::uint16_t port = 0;
-    const int length = platform::receiveFrom(slot.socket, buffer, ReceiveCapacity, &address, &port);
+    const int length = platform::receiveFrom(slot.socket, buffer, server::MaxDatagram, &address, &port);
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
     if (address != slot.target.address || port != slot.target.port) return;
@@ -41,7 +40,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
         return;
     }
     buffer[length] = '\0';
-    const bool final = std::strstr(buffer, "\\final\\") != nullptr;
+    const bool final = server::holdsFinal(buffer);
     BrowserServer* server = slot.server;
     if (server->ping == server::UnmeasuredPing) {
         // Held below the 16-bit limit so that a host that stalled for half

@@ -23,6 +23,8 @@ char* nextToken(char* text, char delimiter) {
 
 }  // namespace
 
+bool holdsFinal(const char* text) { return std::strstr(text, "\\final\\") != nullptr; }
+
 bool isStoredKey(const char* key) {
     return std::strcmp(key, "queryid") != 0 && std::strcmp(key, "final") != 0;
 }

@@ -6,6 +6,14 @@
 
 namespace brenn::server {
 
+// The most bytes of one datagram that are read; the receive buffer holds
+// one more for the NUL that makes the datagram a text.
+constexpr int MaxDatagram = 1499;
+
+// True when a reply text (up to its first NUL) holds "\final\": the server
+// has sent the last datagram of its answer.
+bool holdsFinal(const char* text);
+
 // Enters the pairs of a reply ("\key\value\key\value...") into the server's
 // key table, texts interned in its pool (keys without regard to letter case,
 // values exactly). The first character is skipped

@@ -25,23 +25,21 @@ void VelnarLanJoin::sortServers(bool ascending, const std::string& key, CompareM
     const std::int32_t ascendingFlag = ascending ? 1 : 0;
     const std::int32_t compareMode = getVelnarCompareMode(mode);
 
+    // A running update queries the list by position: reordering it then
+    // would query some servers twice and others never, so it sorts a copy.
+    std::vector<brenn::BrowserServer*> sorted(static_cast<std::size_t>(browser::serverCount(browser)));
+    if (browser::state(browser) == brenn::Idle) {
+        browser::sort(browser, ascendingFlag, serverKey.c_str(), compareMode);
+        for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = browser::serverAt(browser, static_cast<std::int32_t>(i));
+    } else {
+        browser::sortedCopy(browser, ascendingFlag, serverKey.c_str(), compareMode, sorted.data());
+    }
+
     // Every endpoint is copied before the first hook call, so a hook that
     // clears or sorts the browser again cannot disturb the walk.
     std::list<ServerEndpoint> endpoints;
-    if (browser::state(browser) == brenn::Idle) {
-        browser::sort(browser, ascendingFlag, serverKey.c_str(), compareMode);
-        for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
-            const brenn::BrowserServer* server = browser::serverAt(browser, i);
-            endpoints.push_back({server::address(server), server::queryPort(server)});
-        }
-    } else {
-        // A running pass queries the list by position: reordering it now
-        // would query some servers twice and others never. Sort a copy.
-        std::vector<brenn::BrowserServer*> sorted(static_cast<std::size_t>(browser::serverCount(browser)));
-        browser::sortedCopy(browser, ascendingFlag, serverKey.c_str(), compareMode, sorted.data());
-        for (const brenn::BrowserServer* server : sorted)
-            endpoints.push_back({server::address(server), server::queryPort(server)});
-    }
+    for (const brenn::BrowserServer* server : sorted)
+        endpoints.push_back({server::address(server), server::queryPort(server)});
     for (const ServerEndpoint& endpoint : endpoints) joinMatchmaking->reannounceServer(endpoint.address, endpoint.port);
     // The browser must not keep the address of the copy that goes now.
     browser->sortKey = "";

@@ -15,7 +15,7 @@ namespace browser {
 constexpr std::uint32_t QueryTimeout = 3000;
 // A busy slot that has heard nothing new for more than this many ms since
 // its latest query (or the last part of its reply) sends the query again...
-constexpr std::uint32_t RetryInterval = 600;
+constexpr std::uint32_t RetryInterval = 500;
 // ...up to this many queries per server and pass.
 constexpr std::int32_t MaxQueries = 4;
 

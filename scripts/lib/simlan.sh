@@ -138,9 +138,27 @@ simlan_loss() {
         ends+=("$SIMLAN_SERVERS_B" "$SIMLAN_SERVERS_B_LINK" "$SIMLAN_PLAYER" "$SIMLAN_PLAYER_B_LINK")
     fi
     for ((i = 0; i < ${#ends[@]}; i += 2)); do
+        # A rule set before is replaced; 0 % leaves none.
+        ip netns exec "${ends[i]}" nft delete table netdev "simlan_loss_${ends[i + 1]}" 2>/dev/null || true
+        ((percent > 0)) || continue
         printf 'table netdev simlan_loss_%s {\n chain egress {\n  type filter hook egress device "%s" priority 0; policy accept;\n  numgen random mod 100 < %d drop\n }\n}\n' \
             "${ends[i + 1]}" "${ends[i + 1]}" "$percent" | ip netns exec "${ends[i]}" nft -f -
     done
+}
+
+# simlan_count_udp: counts from now on the UDP datagrams the player sends:
+# all of them (simlan_udp_sent), and those sent to one server's game port
+# rather than to a broadcast address, the queries (simlan_queries_sent).
+simlan_count_udp() {
+    ip netns exec "$SIMLAN_PLAYER" nft delete table inet simlan_count 2>/dev/null || true
+    printf 'table inet simlan_count {\n chain out {\n  type filter hook output priority 0; policy accept;\n  meta l4proto udp counter\n  fib daddr type != broadcast udp dport 22000-22010 counter\n }\n}\n' |
+        ip netns exec "$SIMLAN_PLAYER" nft -f -
+}
+simlan_udp_sent() {
+    ip netns exec "$SIMLAN_PLAYER" nft list table inet simlan_count | sed -n 's/.*counter packets \([0-9]*\).*/\1/p' | sed -n 1p
+}
+simlan_queries_sent() {
+    ip netns exec "$SIMLAN_PLAYER" nft list table inet simlan_count | sed -n 's/.*counter packets \([0-9]*\).*/\1/p' | sed -n 2p
 }
 
 # simlan_loopback: inside a private network namespace (unshare -n or -rn),

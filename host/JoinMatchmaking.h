@@ -27,6 +27,13 @@ using StateChangedHook = void (*)(std::uint32_t state, void* context);
 // made by createServerData and is deleted by disposeServerData() or by this
 // object's destructor (a host may also delete a single record, which unlinks
 // it). Every operation runs on the host's thread; nothing is locked.
+//
+// Records are found through an index from (address, port) kept beside the
+// list, so finding or making one costs the same at any list length. A
+// record's address and port are therefore fixed once it is made: the index
+// relies on them. The list itself stays the host's to walk, newest first; a
+// host that links or unlinks records by hand instead of through these calls
+// and delete leaves the index wrong.
 class BRENN_EXPORT JoinMatchmaking {
 public:
     JoinMatchmaking() = default;
@@ -38,6 +45,8 @@ public:
     // The first record from the head whose address equals address (exact,
     // case-sensitive text) and whose port equals port; null if none. The
     // newest of two equal records is found. Borrowed: the list owns it.
+    // Constant time through the index; walks the list while the index could
+    // not be had for want of storage.
     ServerData* findServerData(const std::string& address, std::uint32_t port);
 
     // A new record with this object as owner and copies of the texts, linked
@@ -72,6 +81,29 @@ public:
     void* hookContext = nullptr;            // passed back to both hooks unchanged
     NewServerDataHook newServerDataHook = nullptr;  // may be null
     StateChangedHook stateChangedHook = nullptr;    // may be null
+
+private:
+    friend class ServerData;
+    friend struct RecordWalk;
+    struct RecordIndex;
+
+    // As createServerData; indexes the new record when `indexed` (a record
+    // that cannot be indexed is kept and the index dropped).
+    ServerData* create(const std::string& serviceId, std::uint32_t serverId, const std::string& address,
+                       std::uint32_t port, brenn::BrowserServer* browserServer, bool indexed);
+    // findServerData by walking the list from the head.
+    ServerData* walk(const std::string& address, std::uint32_t port) const;
+    // The index, made from the list if there is none; null when storage
+    // cannot be had.
+    RecordIndex* index();
+    // Frees the index; the next lookup or record made builds it again.
+    void dropIndex();
+    // Takes a record that is about to leave the list out of the index.
+    void forget(ServerData* record);
+
+    // Every record of the list by (address, port); null until first needed
+    // and after an allocation failure.
+    RecordIndex* recordIndex_ = nullptr;
 };
 
 }  // namespace brenn::matchmaking

@@ -36,6 +36,9 @@ struct ServerDataSection {
     std::int32_t count = 0;
 };
 
+// A record's address and port are fixed once it is made: the owner finds it
+// by them. The values of a section larger than a few are found through an
+// index kept beside the section's list, which stays the host's to walk.
 class BRENN_EXPORT ServerData {
 public:
     // Unlinks the record from its owner's list (fixing the neighbours' links,
@@ -80,22 +83,35 @@ public:
 
 private:
     friend class JoinMatchmaking;
+    friend struct RecordWalk;
+    struct ValueLookup;
 
     // Copies the texts, stores the rest and links the record at the head of
-    // owner's list, adding 1 to its count. Only createServerData calls it.
+    // owner's list, adding 1 to its count. Only JoinMatchmaking makes records.
     ServerData(JoinMatchmaking* owner, const std::string& serviceId, std::uint32_t serverId,
                const std::string& address, std::uint32_t port,
                brenn::BrowserServer* browserServer);
 
+    // setValue (index null) or setPlayerValue (index the "%i" text); finds
+    // the value through the section's index when `indexed`, else walks.
+    void set(const char* section, const char* index, const char* key, const char* value, bool indexed);
     // The section of that exact name, or null.
     ServerDataSection* sectionNamed(const char* name);
+    // The value setValue (index null) or setPlayerValue would update, or null.
+    ServerDataValue* find(ServerDataSection* section, const char* index, const char* key, bool indexed);
     // Replaces node's value text with a copy of value; unchanged on failure.
     static void replaceValue(ServerDataValue* node, const char* value);
     // Links a new node (copies of index, key, value; index may be null) at the
-    // head of section. Adds nothing when storage cannot be had.
-    static void addValue(ServerDataSection* section, const char* index, const char* key,
-                         const char* value);
+    // head of section and indexes it. Adds nothing when storage cannot be had.
+    void addValue(ServerDataSection* section, const char* index, const char* key, const char* value);
     static void freeSection(ServerDataSection& section);
+
+    // Indexes of the sections too large to walk; null until one is needed
+    // and when storage could not be had.
+    ValueLookup* valueLookup_ = nullptr;
+    // Order of making among the owner's records: the newest of equal records
+    // is found by it.
+    std::uint64_t age_ = 0;
 };
 
 }  // namespace brenn::matchmaking

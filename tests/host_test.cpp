@@ -1,11 +1,14 @@
 // Tests of the host model: ServerData records and the JoinMatchmaking list
 // and hooks.
+#include "containers/Allocation.h"
 #include "host/JoinMatchmaking.h"
+#include "host/RecordWalk.h"
 #include "host/ServerData.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -52,6 +55,22 @@ Values walkSection(const ServerDataSection& section) {
     EXPECT_EQ(section.count, static_cast<std::int32_t>(values.size()));
     return values;
 }
+
+// findServerData against the walk it replaced, for every (address, port)
+// the test may have made.
+void expectFoundAsByWalk(JoinMatchmaking& host, int addresses, int ports) {
+    for (int a = 0; a < addresses; ++a) {
+        const std::string address = "10.0.0." + std::to_string(a);
+        for (std::uint32_t port = 0; port < static_cast<std::uint32_t>(ports); ++port)
+            ASSERT_EQ(host.findServerData(address, port), RecordWalk::findServerData(host, address, port))
+                << address << ":" << port;
+    }
+}
+
+// Allocation failures in the indexes stop after the test.
+struct Unarmed {
+    ~Unarmed() { brenn::allocation::failAfter(-1); }
+};
 
 const struct {
     const char* name;
@@ -189,4 +208,75 @@ TEST(JoinMatchmakingHooks, HooksHearTheirArgumentsAndTheContextUnchanged) {
     host.reannounceServer("10.0.0.7", 22000);
     EXPECT_TRUE(heard.empty());
     EXPECT_EQ(walkList(host).size(), 2u);
+}
+
+TEST(JoinMatchmakingFind, FindsTheNewestOfEqualRecordsAsRecordsComeAndGo) {
+    // Index allocations fail after that many succeed (-1: never): the list
+    // keeps every record and lookups walk instead.
+    for (long failAfter : {-1L, 0L, 1L, 2L, 5L}) {
+        SCOPED_TRACE(failAfter);
+        Unarmed unarmed;
+        JoinMatchmaking host;
+        brenn::allocation::failAfter(failAfter);
+        Records alive;
+        // 600 records over 37 addresses and 3 ports: most have equal twins.
+        for (int n = 0; n < 600; ++n) {
+            alive.push_back(addServer(host, "10.0.0." + std::to_string(n % 37), static_cast<std::uint32_t>(n % 3)));
+            if (n % 4 == 3) {  // the host deletes one record: newest, oldest or between
+                const std::size_t victim = (n * 7) % alive.size();
+                delete alive[victim];
+                alive.erase(alive.begin() + static_cast<std::ptrdiff_t>(victim));
+            }
+            if (n % 50 == 0) expectFoundAsByWalk(host, 38, 4);
+        }
+        brenn::allocation::failAfter(-1);
+        EXPECT_EQ(walkList(host).size(), alive.size());
+        expectFoundAsByWalk(host, 38, 4);
+        // A record renamed by the host and then deleted leaves nothing behind
+        // that a lookup could return.
+        ServerData* renamed = host.serverDataHead;
+        renamed->address = "10.0.0.99";
+        delete renamed;
+        expectFoundAsByWalk(host, 38, 4);
+        host.disposeServerData();
+        EXPECT_TRUE(walkList(host).empty());
+        expectFoundAsByWalk(host, 38, 4);
+        ServerData* again = addServer(host, "10.0.0.1", 1);
+        EXPECT_EQ(host.findServerData("10.0.0.1", 1), again);
+    }
+}
+
+TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
+    const char* const keys[] = {"name", "score", "ping", "team"};
+    for (long failAfter : {-1L, 0L, 1L, 2L, 3L, 7L}) {
+        SCOPED_TRACE(failAfter);
+        Unarmed unarmed;
+        JoinMatchmaking host;
+        ServerData* indexed = addServer(host, "10.0.0.1");
+        ServerData* walked = addServer(host, "10.0.0.2");
+        brenn::allocation::failAfter(failAfter);
+        for (int n = 0; n < 300; ++n) {
+            const std::string value = std::to_string(n);
+            const char* key = keys[n % 4];
+            const std::int32_t player = (n * 7) % 19 - 3;
+            if (n % 6 == 5) {  // the first value of the key, whatever its player
+                indexed->setValue("players", key, value.c_str());
+                RecordWalk::setValue(*walked, "players", key, value.c_str());
+            } else {
+                indexed->setPlayerValue("players", player, key, value.c_str());
+                RecordWalk::setPlayerValue(*walked, "players", player, key, value.c_str());
+            }
+            const std::string infoKey = "k" + std::to_string(n % 23);  // plain values, new and again
+            indexed->setValue("info", infoKey.c_str(), value.c_str());
+            RecordWalk::setValue(*walked, "info", infoKey.c_str(), value.c_str());
+            if (n % 10 == 0) {  // a plain value among the players' never taken for a player's
+                indexed->setValue("players", ("p" + value).c_str(), value.c_str());
+                RecordWalk::setValue(*walked, "players", ("p" + value).c_str(), value.c_str());
+            }
+        }
+        brenn::allocation::failAfter(-1);
+        for (const auto& s : sections)
+            EXPECT_EQ(walkSection(indexed->*s.section), walkSection(walked->*s.section)) << s.name;
+        EXPECT_EQ(walkSection(indexed->playersSection).size(), 19u * 4 + 30);
+    }
 }

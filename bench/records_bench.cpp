@@ -13,6 +13,8 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,6 +61,32 @@ std::vector<Fill> fillsFor(const matchmaking::KeyMap& keyMap, int variant) {
     return fills;
 }
 
+// Fills one record per address as the service does when each reports once.
+void fill(JoinMatchmaking& host, const std::vector<std::string>& addresses, const std::vector<std::vector<Fill>>& servers,
+          bool indexed) {
+    for (std::size_t n = 0; n < addresses.size(); ++n) {
+        const std::string& address = addresses[n];
+        ServerData* record =
+            indexed ? host.findServerData(address, 22000) : RecordWalk::findServerData(host, address, 22000);
+        if (record == nullptr) {
+            const auto id = static_cast<std::uint32_t>(n + 1);
+            record = indexed ? host.createServerData("lan", id, address, 22000, nullptr)
+                             : RecordWalk::createServerData(host, "lan", id, address, 22000, nullptr);
+        }
+        for (const Fill& f : servers[n % servers.size()]) {
+            const char *section = f.section.c_str(), *key = f.key.c_str(), *value = f.value.c_str();
+            if (f.player < 0 && indexed)
+                record->setValue(section, key, value);
+            else if (f.player < 0)
+                RecordWalk::setValue(*record, section, key, value);
+            else if (indexed)
+                record->setPlayerValue(section, f.player, key, value);
+            else
+                RecordWalk::setPlayerValue(*record, section, f.player, key, value);
+        }
+    }
+}
+
 void fillRecords(benchmark::State& state, bool indexed) {
     const std::int64_t records = state.range(0);
     const matchmaking::KeyMap keyMap(BRENN_SAMPLE_KEY_MAP);
@@ -70,24 +98,15 @@ void fillRecords(benchmark::State& state, bool indexed) {
 
     double bytesPerRecord = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        // Every round fills a fresh heap: the round before gave its memory
+        // back, so no round inherits a heap of scattered free blocks whose
+        // shape would depend on the list length.
+        malloc_trim(0);
         JoinMatchmaking host;
         const std::size_t before = mallinfo2().uordblks;
-        for (std::int64_t n = 0; n < records; ++n) {
-            ServerData* record = indexed ? host.findServerData(addresses[n], 22000)
-                                         : RecordWalk::findServerData(host, addresses[n], 22000);
-            if (record == nullptr) {
-                record = indexed ? host.createServerData("lan", static_cast<std::uint32_t>(n + 1), addresses[n], 22000, nullptr)
-                                 : RecordWalk::createServerData(host, "lan", static_cast<std::uint32_t>(n + 1), addresses[n], 22000, nullptr);
-            }
-            for (const Fill& f : servers[n % 16]) {
-                if (f.player < 0)
-                    indexed ? record->setValue(f.section.c_str(), f.key.c_str(), f.value.c_str())
-                            : RecordWalk::setValue(*record, f.section.c_str(), f.key.c_str(), f.value.c_str());
-                else
-                    indexed ? record->setPlayerValue(f.section.c_str(), f.player, f.key.c_str(), f.value.c_str())
-                            : RecordWalk::setPlayerValue(*record, f.section.c_str(), f.player, f.key.c_str(), f.value.c_str());
-            }
-        }
+        state.ResumeTiming();
+        fill(host, addresses, servers, indexed);
         state.PauseTiming();
         bytesPerRecord = static_cast<double>(mallinfo2().uordblks - before) / static_cast<double>(records);
         if (host.serverDataCount != records) state.SkipWithError("records were lost");

@@ -43,9 +43,11 @@ def main(path):
         extra = []
         if "bytes_per_second" in b:
             extra.append(rate(b["bytes_per_second"], "B/s"))
-        for counter in ("pairs/s", "answers/s", "servers/s"):
+        for counter in ("pairs/s", "answers/s", "servers/s", "records/s"):
             if counter in b:
                 extra.append(rate(b[counter], " " + counter))
+        if "bytes/record" in b:
+            extra.append(f"{b['bytes/record']:.0f} B/record")
         rows.append((name, duration(ns), share(ns), ", ".join(extra)))
 
     header = ("benchmark", "CPU time/op", "of a frame", "throughput")
@@ -67,6 +69,14 @@ def main(path):
     lan = times.get("flood/lan-only/10000")
     if lan and idx:
         checks.append((f"simulated LAN's share of the indexed flood step: {lan / idx * 100:.0f} %", True, "(information)"))
+    per_record = {k: v / int(k.rsplit("/", 1)[1]) for k, v in times.items() if k.startswith("records/")}
+    small, large = per_record.get("records/indexed/1000"), per_record.get("records/indexed/10000")
+    if small and large:
+        checks.append((f"per-record cost of filling, indexed: {duration(small)} at 1000, {duration(large)} at 10000"
+                       f" ({large / small:.2f}x)", large / small <= 1.5, "10000 within 1.5x of 1000"))
+    walked = per_record.get("records/walk/10000")
+    if walked and large:
+        checks.append((f"filling 10000 records: walk / index = {walked / large:.1f}x per record", True, "(information)"))
     pooled = next((b for b in data["benchmarks"] if b["name"] == "parseReply/pooled" and "bytes_per_second" in b), None)
     if pooled:
         mbs = pooled["bytes_per_second"] / 1e6

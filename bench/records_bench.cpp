@@ -5,7 +5,7 @@
 #include "TypicalReply.h"
 
 #include "host/JoinMatchmaking.h"
-#include "host/RecordWalk.h"
+#include "host/RecordLookup.h"
 #include "host/ServerData.h"
 #include "keymap/KeyMap.h"
 
@@ -23,7 +23,7 @@ namespace brenn::bench {
 namespace {
 
 using matchmaking::JoinMatchmaking;
-using matchmaking::RecordWalk;
+using matchmaking::RecordLookup;
 using matchmaking::ServerData;
 
 // One setValue (player < 0) or setPlayerValue call.
@@ -61,28 +61,22 @@ std::vector<Fill> fillsFor(const matchmaking::KeyMap& keyMap, int variant) {
     return fills;
 }
 
-// Fills one record per address as the service does when each reports once.
+// Fills one record per address as the service does when each reports once
+// (the plug-in's findServerData, createServerData, setValue and
+// setPlayerValue are these calls with `indexed` true).
 void fill(JoinMatchmaking& host, const std::vector<std::string>& addresses, const std::vector<std::vector<Fill>>& servers,
           bool indexed) {
     for (std::size_t n = 0; n < addresses.size(); ++n) {
         const std::string& address = addresses[n];
         ServerData* record =
-            indexed ? host.findServerData(address, 22000) : RecordWalk::findServerData(host, address, 22000);
-        if (record == nullptr) {
-            const auto id = static_cast<std::uint32_t>(n + 1);
-            record = indexed ? host.createServerData("lan", id, address, 22000, nullptr)
-                             : RecordWalk::createServerData(host, "lan", id, address, 22000, nullptr);
-        }
+            indexed ? RecordLookup::find(host, address, 22000) : RecordLookup::walk(host, address, 22000);
+        if (record == nullptr)
+            record = RecordLookup::create(host, "lan", static_cast<std::uint32_t>(n + 1), address, 22000, nullptr, indexed);
         for (const Fill& f : servers[n % servers.size()]) {
-            const char *section = f.section.c_str(), *key = f.key.c_str(), *value = f.value.c_str();
-            if (f.player < 0 && indexed)
-                record->setValue(section, key, value);
-            else if (f.player < 0)
-                RecordWalk::setValue(*record, section, key, value);
-            else if (indexed)
-                record->setPlayerValue(section, f.player, key, value);
+            if (f.player < 0)
+                RecordLookup::setValue(*record, f.section.c_str(), f.key.c_str(), f.value.c_str(), indexed);
             else
-                RecordWalk::setPlayerValue(*record, section, f.player, key, value);
+                RecordLookup::setPlayerValue(*record, f.section.c_str(), f.player, f.key.c_str(), f.value.c_str(), indexed);
         }
     }
 }

@@ -83,23 +83,8 @@ public:
     StateChangedHook stateChangedHook = nullptr;    // may be null
 
 private:
-    friend class ServerData;
-    friend struct RecordWalk;
+    friend struct RecordLookup;  // finds, indexes and forgets records (host/RecordLookup.h)
     struct RecordIndex;
-
-    // As createServerData; indexes the new record when `indexed` (a record
-    // that cannot be indexed is kept and the index dropped).
-    ServerData* create(const std::string& serviceId, std::uint32_t serverId, const std::string& address,
-                       std::uint32_t port, brenn::BrowserServer* browserServer, bool indexed);
-    // findServerData by walking the list from the head.
-    ServerData* walk(const std::string& address, std::uint32_t port) const;
-    // The index, made from the list if there is none; null when storage
-    // cannot be had.
-    RecordIndex* index();
-    // Frees the index; the next lookup or record made builds it again.
-    void dropIndex();
-    // Takes a record that is about to leave the list out of the index.
-    void forget(ServerData* record);
 
     // Every record of the list by (address, port); null until first needed
     // and after an allocation failure.

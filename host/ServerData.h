@@ -82,23 +82,17 @@ public:
     ServerDataSection rulesSection;
 
 private:
-    friend class JoinMatchmaking;
-    friend struct RecordWalk;
+    friend struct RecordLookup;  // makes records, finds and indexes values (host/RecordLookup.h)
     struct ValueLookup;
 
     // Copies the texts, stores the rest and links the record at the head of
-    // owner's list, adding 1 to its count. Only JoinMatchmaking makes records.
+    // owner's list, adding 1 to its count. Only createServerData makes records.
     ServerData(JoinMatchmaking* owner, const std::string& serviceId, std::uint32_t serverId,
                const std::string& address, std::uint32_t port,
                brenn::BrowserServer* browserServer);
 
-    // setValue (index null) or setPlayerValue (index the "%i" text); finds
-    // the value through the section's index when `indexed`, else walks.
-    void set(const char* section, const char* index, const char* key, const char* value, bool indexed);
     // The section of that exact name, or null.
     ServerDataSection* sectionNamed(const char* name);
-    // The value setValue (index null) or setPlayerValue would update, or null.
-    ServerDataValue* find(ServerDataSection* section, const char* index, const char* key, bool indexed);
     // Replaces node's value text with a copy of value; unchanged on failure.
     static void replaceValue(ServerDataValue* node, const char* value);
     // Links a new node (copies of index, key, value; index may be null) at the

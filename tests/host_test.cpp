@@ -2,7 +2,7 @@
 // and hooks.
 #include "containers/Allocation.h"
 #include "host/JoinMatchmaking.h"
-#include "host/RecordWalk.h"
+#include "host/RecordLookup.h"
 #include "host/ServerData.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ void expectFoundAsByWalk(JoinMatchmaking& host, int addresses, int ports) {
     for (int a = 0; a < addresses; ++a) {
         const std::string address = "10.0.0." + std::to_string(a);
         for (std::uint32_t port = 0; port < static_cast<std::uint32_t>(ports); ++port)
-            ASSERT_EQ(host.findServerData(address, port), RecordWalk::findServerData(host, address, port))
+            ASSERT_EQ(host.findServerData(address, port), RecordLookup::walk(host, address, port))
                 << address << ":" << port;
     }
 }
@@ -261,17 +261,17 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
             const std::int32_t player = (n * 7) % 19 - 3;
             if (n % 6 == 5) {  // the first value of the key, whatever its player
                 indexed->setValue("players", key, value.c_str());
-                RecordWalk::setValue(*walked, "players", key, value.c_str());
+                RecordLookup::setValue(*walked, "players", key, value.c_str(), false);
             } else {
                 indexed->setPlayerValue("players", player, key, value.c_str());
-                RecordWalk::setPlayerValue(*walked, "players", player, key, value.c_str());
+                RecordLookup::setPlayerValue(*walked, "players", player, key, value.c_str(), false);
             }
             const std::string infoKey = "k" + std::to_string(n % 23);  // plain values, new and again
             indexed->setValue("info", infoKey.c_str(), value.c_str());
-            RecordWalk::setValue(*walked, "info", infoKey.c_str(), value.c_str());
+            RecordLookup::setValue(*walked, "info", infoKey.c_str(), value.c_str(), false);
             if (n % 10 == 0) {  // a plain value among the players' never taken for a player's
                 indexed->setValue("players", ("p" + value).c_str(), value.c_str());
-                RecordWalk::setValue(*walked, "players", ("p" + value).c_str(), value.c_str());
+                RecordLookup::setValue(*walked, "players", ("p" + value).c_str(), value.c_str(), false);
             }
         }
         brenn::allocation::failAfter(-1);

@@ -16,8 +16,8 @@
 // reaches them, which answer through reply() or send().
 #pragma once
 
-#include "platform/Export.h"
-#include "platform/Platform.h"
+#include "Export.h"
+#include "Platform.h"
 
 #include <cstdint>
 #include <functional>

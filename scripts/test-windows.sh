@@ -215,6 +215,17 @@ run_tests() {
     wineserver -w
 }
 
+# count_check NAME STATUS: one check of this script, counted as one test.
+count_check() {
+    if [[ $2 -eq 0 ]]; then
+        passed=$((passed + 1))
+        echo "$1 passed"
+    else
+        failed=$((failed + 1))
+        echo "$1 FAILED" >&2
+    fi
+}
+
 # The Windows zip (CPack) of the 32-bit build: its contents, and a host
 # built against it with MinGW (scripts/check-windows-zip.sh). Where the
 # suite runs as x86_64, the 64-bit build's zip is checked too, and that
@@ -228,13 +239,7 @@ check_zip() {
         "$root/scripts/check-windows-zip.sh" "$product" i686 || status=$?
         "$root/scripts/check-windows-zip.sh" --run "$build" "$WIN_ARCH" || status=$?
     fi
-    if [[ $status -eq 0 ]]; then
-        passed=$((passed + 1))
-        echo "zip check passed"
-    else
-        failed=$((failed + 1))
-        echo "zip check FAILED" >&2
-    fi
+    count_check "zip check" "$status"
 }
 
 # lanbrowse.exe under Wine on a simulated LAN: one namespace holds twelve
@@ -252,13 +257,7 @@ check_lan() {
     local status=0
     lan_check || status=$?
     simlan_down
-    if [[ $status -eq 0 ]]; then
-        passed=$((passed + 1))
-        echo "LAN check passed"
-    else
-        failed=$((failed + 1))
-        echo "LAN check FAILED" >&2
-    fi
+    count_check "LAN check" "$status"
 }
 
 lan_check() {

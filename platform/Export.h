@@ -7,6 +7,11 @@
 
 #include "Version.h"
 
+// The headers are C++17 (nested namespaces, inline class constants).
+#if __cplusplus < 201703L
+#error "the VelnarLanJoin headers need C++17 or later (-std=c++17)"
+#endif
+
 // The interface passes std::string and std::list, whose layout depends on
 // the C++ library and, in libstdc++, on _GLIBCXX_USE_CXX11_ABI. A host built
 // otherwise fails to link the mangled names, and CreateJoinClass (a C name)

@@ -84,7 +84,9 @@ BRENN_EXPORT const Operations& native();
 BRENN_EXPORT const Operations& current();
 
 // Puts other operations in place (a simulated LAN, a test double). The table
-// is copied. Callers restore the previous table when they are done.
+// is copied. Callers restore the previous table when they are done. The
+// plug-in exports these three, so a host may wrap an operation as well
+// (lanbrowse opens another key map file this way).
 BRENN_EXPORT void install(const Operations& operations);
 
 // Byte order of 16- and 32-bit numbers, independent of the OS headers.

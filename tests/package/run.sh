@@ -55,10 +55,11 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
 ${CXX:-c++} -std=c++17 $flags -o "$scratch/pkg_host" "$here/host.cpp" $(pkg-config --cflags --libs velnarlanjoin)
 (cd "$scratch" && "$scratch/pkg_host")
 # A host of an older standard or of the other string ABI is refused by name.
+echo '#include "service/VelnarLanJoin.h"' >"$scratch/refused.cpp"
 for refused in -std=c++14 "-std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0"; do
     # shellcheck disable=SC2086,SC2046
-    if echo '#include "service/VelnarLanJoin.h"' |
-        ${CXX:-c++} $refused -fsyntax-only -x c++ $(pkg-config --cflags velnarlanjoin) - 2>"$scratch/refused.txt" ||
+    if ${CXX:-c++} $refused -fsyntax-only $(pkg-config --cflags velnarlanjoin) "$scratch/refused.cpp" \
+        2>"$scratch/refused.txt" ||
         ! grep -q 'error: #error "the VelnarLanJoin' "$scratch/refused.txt"; then
         echo "a host built with $refused is not refused:"
         cat "$scratch/refused.txt"

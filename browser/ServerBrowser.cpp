@@ -3,6 +3,7 @@
 
 #include "containers/Allocation.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace brenn::browser {
@@ -14,6 +15,16 @@ constexpr std::int32_t ServerListGrowth = 64;
 void copyName(char (&buffer)[32], const char* text) {
     std::strncpy(buffer, text == nullptr ? "" : text, sizeof buffer - 1);
     buffer[sizeof buffer - 1] = '\0';
+}
+
+// BRENN_DISCOVERY=classic, or BRENN_DISCOVERY=buffer=N: the benchmarks'
+// settings (see the fields in ServerBrowser.h).
+void benchmarkSettings(ServerBrowser* browser) {
+    browser->receiveBufferRequest = DiscoveryReceiveBuffer;
+    const char* setting = std::getenv("BRENN_DISCOVERY");
+    if (setting == nullptr) return;
+    browser->classic = std::strcmp(setting, "classic") == 0;
+    if (std::strncmp(setting, "buffer=", 7) == 0) browser->receiveBufferRequest = std::atoi(setting + 7);
 }
 
 DynArray* createServerList() {
@@ -51,6 +62,8 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->instance = instance;
     browser->sortKey = "";
     browser->broadcastSocket = platform::InvalidSocket;
+    browser->discovery.receiveBuffer = -1;
+    benchmarkSettings(browser);
     platform::startSockets();
     return browser;
 }

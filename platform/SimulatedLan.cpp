@@ -26,6 +26,29 @@ struct EngineSocket {
 
 using Endpoint = std::pair<std::uint32_t, std::uint16_t>;
 
+// One direction's impairment with its generator and burst state.
+struct Channel {
+    SimulatedLan::Impairment impairment;
+    std::mt19937 random{1};
+    bool inBurst = false;
+
+    double draw() { return std::uniform_real_distribution<double>(0.0, 1.0)(random); }
+
+    // Whether the next datagram is lost: in a burst, or starting one, or
+    // lost on its own.
+    bool loses() {
+        if (inBurst) {
+            if (draw() < impairment.burstEnd) inBurst = false;
+            return true;
+        }
+        if (impairment.burstStart > 0.0 && draw() < impairment.burstStart) {
+            inBurst = true;
+            return true;
+        }
+        return impairment.loss > 0.0 && draw() < impairment.loss;
+    }
+};
+
 }  // namespace
 
 struct SimulatedLan::State {
@@ -41,6 +64,16 @@ struct SimulatedLan::State {
     std::map<std::uint32_t, std::uint32_t> latency;
     std::map<std::uint32_t, double> loss;
     std::mt19937 random{12345};
+    Channel toPlayer;
+    Channel fromPlayer;
+    std::uint64_t impairedLost = 0;
+    std::uint64_t impairedCopies = 0;
+    std::vector<InterfaceAddress> interfaces;
+    std::uint32_t broadcastRoute = 0;  // address of the route's interface; 0: none
+    bool routeChosen = false;          // by setBroadcastRoute
+    bool interfaceListFails = false;
+    int receiveBufferCap = 4 * 1024 * 1024;
+    int lastReceiveBufferRequest = 0;
     std::vector<SimulatedLan::Datagram> sent;
     std::vector<std::string> messages;
     int peakSockets = 0;
@@ -68,23 +101,93 @@ struct SimulatedLan::State {
         sockets[socket].inbox.emplace(std::make_pair(clock + delay, sequence++), std::move(entry));
     }
 
+    bool isDirectedBroadcast(std::uint32_t address) const {
+        for (const InterfaceAddress& i : interfaces)
+            if ((i.flags & InterfaceBroadcast) != 0 && i.broadcast == address) return true;
+        return false;
+    }
+
+    bool isPlayerAddress(std::uint32_t address) const {
+        if (address == playerAddress) return true;
+        for (const InterfaceAddress& i : interfaces)
+            if (i.address == address) return true;
+        return false;
+    }
+
+    // The player's interface whose subnet holds address, or null.
+    const InterfaceAddress* interfaceFor(std::uint32_t address) const {
+        for (const InterfaceAddress& i : interfaces)
+            if ((i.flags & InterfacePointToPoint) == 0 && ((i.address ^ address) & i.netmask) == 0) return &i;
+        return nullptr;
+    }
+
+    // The player's address a datagram to address leaves from.
+    std::uint32_t sourceFor(std::uint32_t address) const {
+        if (interfaces.empty()) return playerAddress;
+        if (const InterfaceAddress* i = interfaceFor(address)) return i->address;
+        return broadcastRoute != 0 ? broadcastRoute : playerAddress;
+    }
+
+    // The servers a broadcast to address reaches, or false when it cannot
+    // leave at all (no route for 255.255.255.255).
+    bool broadcastReach(std::uint32_t address, std::vector<std::uint32_t>* subnets, std::uint32_t* source) const {
+        if (interfaces.empty()) {
+            *source = playerAddress;
+            return address == BroadcastAddress;
+        }
+        for (const InterfaceAddress& i : interfaces) {
+            const bool limited = address == BroadcastAddress && i.address == broadcastRoute;
+            const bool directed = (i.flags & InterfaceBroadcast) != 0 && i.broadcast == address;
+            if (!limited && !directed) continue;
+            *source = i.address;
+            if ((i.flags & InterfacePointToPoint) == 0) subnets->push_back(i.address & i.netmask);
+            return true;
+        }
+        return false;
+    }
+
     // Carries a datagram to its destination: a server's responder, or the
-    // inbox of the engine socket bound at the destination port.
+    // inbox of the engine socket bound at the destination port. Datagrams
+    // from the player meet the impairment toward the servers, all others
+    // the one toward the player.
     void deliver(SimulatedLan::Datagram datagram, std::uint32_t extraDelay) {
         if (lost(datagram.fromAddress)) return;
-        if (datagram.toAddress == playerAddress) {
-            const auto socket = socketByPort.find(datagram.toPort);
-            if (socket == socketByPort.end()) return;
-            const std::uint32_t delay = latencyOf(datagram.fromAddress) + extraDelay;
-            queue(socket->second, Entry{std::move(datagram), false}, delay);
+        const bool fromThePlayer = isPlayerAddress(datagram.fromAddress);
+        Channel& channel = fromThePlayer ? fromPlayer : toPlayer;
+        int copies = 1;
+        if (channel.loses()) {
+            ++impairedLost;
             return;
         }
+        const SimulatedLan::Impairment& impairment = channel.impairment;
+        if (impairment.duplicate > 0.0 && channel.draw() < impairment.duplicate) {
+            ++impairedCopies;
+            copies = 2;
+        }
+        std::uint32_t impairedDelay = impairment.delay;
+        if (impairment.reorder > 0.0 && channel.draw() < impairment.reorder) impairedDelay += impairment.reorderDelay;
+        for (int copy = 0; copy < copies; ++copy)
+            carry(datagram, extraDelay + impairedDelay + static_cast<std::uint32_t>(copy), fromThePlayer);
+    }
+
+    void carry(SimulatedLan::Datagram datagram, std::uint32_t delay, bool fromThePlayer) {
+        if (isPlayerAddress(datagram.toAddress)) {
+            const auto socket = socketByPort.find(datagram.toPort);
+            if (socket == socketByPort.end()) return;
+            const std::uint32_t due = latencyOf(datagram.fromAddress) + delay;
+            queue(socket->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        datagram.delay = delay;
         // Each server sees the datagram arrive at its own address, flagged
         // as a broadcast where it was one.
         std::vector<std::pair<SimulatedLan::Responder, SimulatedLan::Datagram>> reached;
-        if (datagram.toAddress == BroadcastAddress) {
+        std::vector<std::uint32_t> subnets;
+        std::uint32_t source = 0;
+        if (fromThePlayer && broadcastReach(datagram.toAddress, &subnets, &source)) {
             for (const auto& server : servers) {
                 if (server.first.second != datagram.toPort) continue;
+                if (!interfaces.empty() && !inSubnets(server.first.first, subnets)) continue;
                 SimulatedLan::Datagram copy = datagram;
                 copy.toAddress = server.first.first;
                 copy.broadcast = true;
@@ -95,6 +198,14 @@ struct SimulatedLan::State {
             if (server != servers.end()) reached.emplace_back(server->second, datagram);
         }
         for (const auto& [responder, request] : reached) responder(*lan, request);
+    }
+
+    bool inSubnets(std::uint32_t address, const std::vector<std::uint32_t>& subnets) const {
+        const InterfaceAddress* i = interfaceFor(address);
+        if (i == nullptr) return false;
+        for (std::uint32_t subnet : subnets)
+            if ((address & i->netmask) == subnet) return true;
+        return false;
     }
 
     EngineSocket* find(Socket socket) {
@@ -152,8 +263,12 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
         s->port = lan.nextPort++;
         lan.socketByPort[s->port] = socket;
     }
+    std::vector<std::uint32_t> subnets;
+    std::uint32_t source = lan.sourceFor(address);
+    if (lan.isDirectedBroadcast(address) && !s->broadcast) return -1;
+    if (address == BroadcastAddress && !lan.broadcastReach(address, &subnets, &source)) return -1;
     SimulatedLan::Datagram datagram;
-    datagram.fromAddress = lan.playerAddress;
+    datagram.fromAddress = source;
     datagram.fromPort = s->port;
     datagram.toAddress = address;
     datagram.toPort = netToHost16(port);
@@ -203,6 +318,24 @@ void simCloseSocket(Socket socket) {
     if (found == lan.sockets.end()) return;
     if (found->second.port != 0) lan.socketByPort.erase(found->second.port);
     lan.sockets.erase(found);
+}
+
+int simSetReceiveBuffer(Socket socket, int bytes) {
+    auto& lan = lanState();
+    if (lan.find(socket) == nullptr || bytes < 0) return -1;
+    lan.lastReceiveBufferRequest = bytes;
+    return bytes < lan.receiveBufferCap ? bytes : lan.receiveBufferCap;
+}
+
+int simListInterfaces(InterfaceAddress* out, int capacity) {
+    auto& lan = lanState();
+    if (lan.interfaceListFails) return -1;
+    int count = 0;
+    for (const InterfaceAddress& i : lan.interfaces) {
+        if (count >= capacity) break;
+        out[count++] = i;
+    }
+    return count;
 }
 
 std::uint32_t simAddressFromText(const char* text) {
@@ -257,6 +390,7 @@ std::FILE* simOpenTextFile(const char* path) { return native().openTextFile(path
 const Operations simulatedOperations = {
     simStartSockets,     simEndSockets,      simOpenUdpSocket, simEnableBroadcast,
     simSendTo,           simReceiveFrom,     simPollReadable,  simCloseSocket,
+    simSetReceiveBuffer, simListInterfaces,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
 };
@@ -292,6 +426,39 @@ void SimulatedLan::setLatency(const std::string& host, std::uint32_t millisecond
 
 void SimulatedLan::setLoss(const std::string& host, double share) { state_->loss[address(host)] = share; }
 
+void SimulatedLan::setImpairment(Direction direction, const Impairment& impairment, std::uint32_t seed) {
+    Channel& channel = direction == Direction::ToPlayer ? state_->toPlayer : state_->fromPlayer;
+    channel.impairment = impairment;
+    channel.random.seed(seed);
+    channel.inBurst = false;
+}
+
+std::uint64_t SimulatedLan::impairedLost() const { return state_->impairedLost; }
+
+std::uint64_t SimulatedLan::impairedCopies() const { return state_->impairedCopies; }
+
+void SimulatedLan::addInterface(const std::string& host, const std::string& netmask, std::uint32_t flags) {
+    InterfaceAddress entry;
+    entry.address = address(host);
+    entry.netmask = address(netmask);
+    entry.flags = flags | InterfaceUp;
+    entry.broadcast = (flags & InterfaceBroadcast) ? (entry.address | ~entry.netmask) : 0;
+    if (!state_->routeChosen && state_->broadcastRoute == 0 && (flags & InterfaceBroadcast))
+        state_->broadcastRoute = entry.address;
+    state_->interfaces.push_back(entry);
+}
+
+void SimulatedLan::setBroadcastRoute(const std::string& interfaceAddress) {
+    state_->broadcastRoute = interfaceAddress.empty() ? 0 : address(interfaceAddress);
+    state_->routeChosen = true;
+}
+
+void SimulatedLan::setInterfaceListFails(bool fails) { state_->interfaceListFails = fails; }
+
+void SimulatedLan::setReceiveBufferCap(int bytes) { state_->receiveBufferCap = bytes; }
+
+int SimulatedLan::lastReceiveBufferRequest() const { return state_->lastReceiveBufferRequest; }
+
 void SimulatedLan::addServer(const std::string& host, std::uint16_t port, Responder responder) {
     state_->servers[{address(host), port}] = std::move(responder);
 }
@@ -317,7 +484,8 @@ void SimulatedLan::removeServer(const std::string& host, std::uint16_t port) {
 }
 
 void SimulatedLan::reply(const Datagram& request, std::string payload, std::uint32_t extraDelay) {
-    send(request.toAddress, request.toPort, request.fromAddress, request.fromPort, std::move(payload), extraDelay);
+    send(request.toAddress, request.toPort, request.fromAddress, request.fromPort, std::move(payload),
+         request.delay + extraDelay);
 }
 
 void SimulatedLan::send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,

@@ -17,6 +17,7 @@ using namespace brenn::matchmaking;
 
 int failures = 0;
 int announced = 0;
+int traced = 0;
 unsigned lastState = 0;
 
 void expect(bool ok, const char* what) {
@@ -27,6 +28,7 @@ void expect(bool ok, const char* what) {
 
 void onServer(ServerData*, std::uint32_t, bool, void*) { ++announced; }
 void onState(std::uint32_t state, void*) { lastState = state; }
+void onTrace(const char*, void*) { ++traced; }
 std::uint32_t frozenTick() { return 42; }
 
 void runUpdate(velnar::VelnarLanJoin& service, brenn::platform::SimulatedLan& lan) {
@@ -91,9 +93,11 @@ int main() {
     expect(service->getJoinMatchmaking() == &matchmaking && service->browserReady(), "service made");
     expect(service->getNextServerId() == 1 && service->getNextServerId() == 2, "server ids count up");
 
+    service->setTraceHook(onTrace, nullptr);
     service->serverListFullUpdate();
     runUpdate(*service, lan);
     expect(announced == 1 && lastState == HostStateIdle && matchmaking.serverDataCount == 1, "full update");
+    expect(service->getUpdateProblem() == UpdateFine && traced > 0, "a traced update without problems");
     service->sortServers(true, "hostname", CompareCaseInsensitive);
     service->serverListAuxUpdate("", 0, QueryStatus);
     runUpdate(*service, lan);

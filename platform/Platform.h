@@ -2,6 +2,8 @@
 // table of functions that the real platforms and the simulated LAN fill in.
 #pragma once
 
+#include "Export.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -103,20 +105,22 @@ struct Operations {
 };
 
 // The operations of the operating system this library was built for.
-const Operations& native();
+BRENN_EXPORT const Operations& native();
 
 // The operations in use. Until install() is called these are native().
-const Operations& current();
+BRENN_EXPORT const Operations& current();
 
 // Puts other operations in place (a simulated LAN, a test double). The table
-// is copied. Callers restore the previous table when they are done.
-void install(const Operations& operations);
+// is copied. Callers restore the previous table when they are done. The
+// plug-in exports these three, so a host may wrap an operation as well
+// (lanbrowse opens another key map file this way).
+BRENN_EXPORT void install(const Operations& operations);
 
 // Byte order of 16- and 32-bit numbers, independent of the OS headers.
-std::uint16_t hostToNet16(std::uint16_t value);
-std::uint16_t netToHost16(std::uint16_t value);
-std::uint32_t hostToNet32(std::uint32_t value);
-std::uint32_t netToHost32(std::uint32_t value);
+BRENN_EXPORT std::uint16_t hostToNet16(std::uint16_t value);
+BRENN_EXPORT std::uint16_t netToHost16(std::uint16_t value);
+BRENN_EXPORT std::uint32_t hostToNet32(std::uint32_t value);
+BRENN_EXPORT std::uint32_t netToHost32(std::uint32_t value);
 
 // Shorthands for the engine: each calls the operation of current().
 inline int startSockets() { return current().startSockets(); }

@@ -20,8 +20,8 @@
 // direction, by seeded generators, so that runs repeat.
 #pragma once
 
-#include "platform/Export.h"
-#include "platform/Platform.h"
+#include "Export.h"
+#include "Platform.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // process serves. No service of this module implements it.
 #pragma once
 
-#include "platform/Export.h"
+#include "../platform/Export.h"
 
 #include <cstdint>
 #include <string>

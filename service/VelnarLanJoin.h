@@ -2,13 +2,13 @@
 // is the plug-in's chief header: a host includes it and nothing else.
 #pragma once
 
-#include "host/JoinMatchmaking.h"
-#include "host/ServerData.h"
-#include "keymap/KeyMap.h"
-#include "platform/Export.h"
-#include "service/IHostService.h"
-#include "service/IJoinService.h"
-#include "service/MatchmakingTypes.h"
+#include "../host/JoinMatchmaking.h"
+#include "../host/ServerData.h"
+#include "../keymap/KeyMap.h"
+#include "../platform/Export.h"
+#include "IHostService.h"
+#include "IJoinService.h"
+#include "MatchmakingTypes.h"
 
 #include <cstdint>
 #include <string>

@@ -120,7 +120,9 @@ lossy)
     simlan_loss 10
     browse lossy --queries 8
     expect_status 0
-    check --json "$tmp/lossy.json" --at-least 95
+    # A query asked again may wait for the link address of its server,
+    # which is resolved over the same lossy link: pings over a second.
+    check --json "$tmp/lossy.json" --at-least 95 --margin 1500
     ;;
 segments)
     # A player with two networks of 50 servers each and a third interface

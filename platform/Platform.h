@@ -24,6 +24,12 @@ constexpr std::uint32_t NoAddress = 0xFFFFFFFFu;
 // Size of the current-directory buffer the service reads into.
 constexpr std::uint32_t MaxPathLength = 260;
 
+// Why bindUdpSocket failed.
+enum BindFailure : int {
+    BindInUse = 1,   // another socket holds the port
+    BindFailed = 2,  // anything else: no socket, a port that cannot be bound
+};
+
 // The operations, one function pointer each. Addresses are IPv4 addresses in
 // network byte order; ports are in network byte order wherever they travel
 // with an address (as in a socket address), so the engine can compare them
@@ -53,6 +59,12 @@ struct Operations {
     int (*pollReadable)(const Socket* sockets, int count, std::uint8_t* readable);
     // Closes a socket; InvalidSocket is ignored.
     void (*closeSocket)(Socket socket);
+    // Opens an IPv4 UDP socket bound to port (host byte order, not 0) on
+    // every address of the machine. It receives what is sent to that port,
+    // broadcasts included, and neither its sends nor its receives wait.
+    // Result: the socket, or InvalidSocket with *failure set to BindInUse
+    // when another socket holds the port, BindFailed otherwise.
+    Socket (*bindUdpSocket)(std::uint16_t port, int* failure);
 
     // Dotted decimal text to an address; NoAddress for text that is none.
     std::uint32_t (*addressFromText)(const char* text);
@@ -108,6 +120,9 @@ inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable
     return current().pollReadable(sockets, count, readable);
 }
 inline void closeSocket(Socket s) { current().closeSocket(s); }
+inline Socket bindUdpSocket(std::uint16_t port, int* failure) {
+    return current().bindUdpSocket(port, failure);
+}
 inline std::uint32_t addressFromText(const char* text) {
     return current().addressFromText(text);
 }

@@ -92,6 +92,25 @@ void posixCloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::close(static_cast<int>(socket));
 }
 
+// No SO_REUSEADDR: a port that another socket holds is refused, so that two
+// games never share one query port.
+Socket posixBindUdpSocket(std::uint16_t port, int* failure) {
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) return InvalidSocket;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if (errno == EADDRINUSE) *failure = BindInUse;
+        ::close(fd);
+        return InvalidSocket;
+    }
+    return static_cast<Socket>(fd);
+}
+
 std::uint32_t posixAddressFromText(const char* text) {
     in_addr address{};
     if (text == nullptr || ::inet_aton(text, &address) == 0) return NoAddress;
@@ -149,6 +168,7 @@ const Operations& native() {
     static const Operations operations = {
         posixStartSockets,   posixEndSockets,    posixOpenUdpSocket,     posixEnableBroadcast,
         posixSendTo,         posixReceiveFrom,   posixPollReadable,      posixCloseSocket,
+        posixBindUdpSocket,
         posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
         posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
     };

@@ -18,7 +18,9 @@ struct Entry {
 };
 
 struct EngineSocket {
-    std::uint16_t port = 0;  // 0 until the first send binds it
+    std::uint32_t address = 0;  // the player's, or the bind address of a bound socket
+    std::uint16_t port = 0;     // 0 until the first send or a bind gives it one
+    bool bound = false;         // bound to a port by bindUdpSocket
     bool broadcast = false;
     // Waiting datagrams by (due time, sequence): earliest first.
     std::map<std::pair<std::uint64_t, std::uint64_t>, Entry> inbox;
@@ -30,13 +32,14 @@ using Endpoint = std::pair<std::uint32_t, std::uint16_t>;
 
 struct SimulatedLan::State {
     std::uint32_t playerAddress = 0;
+    std::uint32_t bindAddress = 0;
     std::uint64_t clock = 0;  // never wraps; the tick is its low 32 bits
     std::uint64_t slept = 0;
     std::uint64_t sequence = 0;
     Socket nextSocket = 3;
     std::uint16_t nextPort = FirstLocalPort;
     std::map<Socket, EngineSocket> sockets;
-    std::map<std::uint16_t, Socket> socketByPort;
+    std::map<Endpoint, Socket> socketByEndpoint;
     std::map<Endpoint, SimulatedLan::Responder> servers;
     std::map<std::uint32_t, std::uint32_t> latency;
     std::map<std::uint32_t, double> loss;
@@ -68,21 +71,29 @@ struct SimulatedLan::State {
         sockets[socket].inbox.emplace(std::make_pair(clock + delay, sequence++), std::move(entry));
     }
 
-    // Carries a datagram to its destination: a server's responder, or the
-    // inbox of the engine socket bound at the destination port.
+    // Carries a datagram to its destination: the inbox of the engine socket
+    // at the destination address and port, or a server's responder. A
+    // broadcast reaches every server and every bound socket at its port.
     void deliver(SimulatedLan::Datagram datagram, std::uint32_t extraDelay) {
         if (lost(datagram.fromAddress)) return;
-        if (datagram.toAddress == playerAddress) {
-            const auto socket = socketByPort.find(datagram.toPort);
-            if (socket == socketByPort.end()) return;
-            const std::uint32_t delay = latencyOf(datagram.fromAddress) + extraDelay;
+        const std::uint32_t delay = latencyOf(datagram.fromAddress) + extraDelay;
+        const auto socket = socketByEndpoint.find({datagram.toAddress, datagram.toPort});
+        if (socket != socketByEndpoint.end()) {
             queue(socket->second, Entry{std::move(datagram), false}, delay);
             return;
         }
+        if (datagram.toAddress == playerAddress) return;
         // Each server sees the datagram arrive at its own address, flagged
         // as a broadcast where it was one.
         std::vector<std::pair<SimulatedLan::Responder, SimulatedLan::Datagram>> reached;
         if (datagram.toAddress == BroadcastAddress) {
+            for (const auto& [endpoint, s] : socketByEndpoint) {
+                if (endpoint.second != datagram.toPort || !sockets[s].bound) continue;
+                SimulatedLan::Datagram copy = datagram;
+                copy.toAddress = endpoint.first;
+                copy.broadcast = true;
+                queue(s, Entry{std::move(copy), false}, delay);
+            }
             for (const auto& server : servers) {
                 if (server.first.second != datagram.toPort) continue;
                 SimulatedLan::Datagram copy = datagram;
@@ -148,12 +159,13 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
     if (s == nullptr || length < 0) return -1;
     if (address == BroadcastAddress && !s->broadcast) return -1;
     if (s->port == 0) {
-        while (lan.socketByPort.count(lan.nextPort) != 0) ++lan.nextPort;
+        while (lan.socketByEndpoint.count({lan.playerAddress, lan.nextPort}) != 0) ++lan.nextPort;
+        s->address = lan.playerAddress;
         s->port = lan.nextPort++;
-        lan.socketByPort[s->port] = socket;
+        lan.socketByEndpoint[{s->address, s->port}] = socket;
     }
     SimulatedLan::Datagram datagram;
-    datagram.fromAddress = lan.playerAddress;
+    datagram.fromAddress = s->address;
     datagram.fromPort = s->port;
     datagram.toAddress = address;
     datagram.toPort = netToHost16(port);
@@ -201,8 +213,29 @@ void simCloseSocket(Socket socket) {
     auto& lan = lanState();
     const auto found = lan.sockets.find(socket);
     if (found == lan.sockets.end()) return;
-    if (found->second.port != 0) lan.socketByPort.erase(found->second.port);
+    if (found->second.port != 0) lan.socketByEndpoint.erase({found->second.address, found->second.port});
     lan.sockets.erase(found);
+}
+
+// A bound socket belongs to the bind address; its port is taken when an
+// engine socket or a server already holds that address and port.
+Socket simBindUdpSocket(std::uint16_t port, int* failure) {
+    auto& lan = lanState();
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const Endpoint endpoint{lan.bindAddress, port};
+    if (lan.socketByEndpoint.count(endpoint) != 0 || lan.servers.count(endpoint) != 0) {
+        *failure = BindInUse;
+        return InvalidSocket;
+    }
+    const Socket socket = simOpenUdpSocket();
+    if (socket == InvalidSocket) return InvalidSocket;
+    EngineSocket& s = lan.sockets[socket];
+    s.address = endpoint.first;
+    s.port = port;
+    s.bound = true;
+    lan.socketByEndpoint[endpoint] = socket;
+    return socket;
 }
 
 std::uint32_t simAddressFromText(const char* text) {
@@ -257,6 +290,7 @@ std::FILE* simOpenTextFile(const char* path) { return native().openTextFile(path
 const Operations simulatedOperations = {
     simStartSockets,     simEndSockets,      simOpenUdpSocket, simEnableBroadcast,
     simSendTo,           simReceiveFrom,     simPollReadable,  simCloseSocket,
+    simBindUdpSocket,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
 };
@@ -267,6 +301,7 @@ SimulatedLan::SimulatedLan(const char* playerAddress, std::uint32_t startTick)
     : state_(std::make_unique<State>()), previous_(current()) {
     if (active != nullptr) throw std::logic_error("a simulated LAN is installed already");
     state_->playerAddress = address(playerAddress);
+    state_->bindAddress = state_->playerAddress;
     state_->clock = startTick;
     state_->lan = this;
     active = state_.get();
@@ -335,8 +370,8 @@ void SimulatedLan::send(std::uint32_t fromAddress, std::uint16_t fromPort, std::
 
 void SimulatedLan::queueReceiveError(std::uint16_t playerPort, std::uint32_t fromAddress,
                                      std::uint16_t fromPort) {
-    const auto socket = state_->socketByPort.find(playerPort);
-    if (socket == state_->socketByPort.end()) return;
+    const auto socket = state_->socketByEndpoint.find({state_->playerAddress, playerPort});
+    if (socket == state_->socketByEndpoint.end()) return;
     Entry entry;
     entry.datagram.fromAddress = fromAddress;
     entry.datagram.fromPort = fromPort;
@@ -361,6 +396,8 @@ std::size_t SimulatedLan::pending() const {
     for (const auto& socket : state_->sockets) count += socket.second.inbox.size();
     return count;
 }
+
+void SimulatedLan::setBindAddress(const std::string& host) { state_->bindAddress = address(host); }
 
 void SimulatedLan::setSocketLimit(int limit) { state_->socketLimit = limit; }
 

@@ -10,10 +10,13 @@
 //     // the destructor puts the previous platform operations back
 //
 // The engine's sockets live on the "player" host (10.0.0.1 unless given).
-// A socket gets a local port (from 50000 up) on its first send. A datagram
-// sent to 255.255.255.255 reaches every server bound to that port, on every
-// host. Servers are responders: functions called with each datagram that
-// reaches them, which answer through reply() or send().
+// A socket gets a local port (from 50000 up) on its first send. A socket
+// bound to a port (a hosted game's) belongs to the bind address, the
+// player's unless setBindAddress names another host, so that a browser and
+// several hosted games run on one LAN in one process. A datagram sent to
+// 255.255.255.255 reaches every server and every bound socket at that port,
+// on every host. Servers are responders: functions called with each
+// datagram that reaches them, which answer through reply() or send().
 #pragma once
 
 #include "platform/Export.h"
@@ -69,6 +72,9 @@ public:
     // generator with a fixed seed so that runs repeat.
     void setLoss(const std::string& address, double share);
 
+    // The host that sockets bound from now on belong to (the player's
+    // address until this is called).
+    void setBindAddress(const std::string& address);
     // Binds a responder to address:port (host byte order). Replaces one
     // already bound there.
     void addServer(const std::string& address, std::uint16_t port, Responder responder);
@@ -88,13 +94,13 @@ public:
     // latency plus extraDelay; broadcasts are not routed from here.
     void send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,
               std::uint16_t toPort, std::string payload, std::uint32_t extraDelay = 0);
-    // Makes the next receive on the engine socket bound at port (host order)
-    // fail, reporting the given sender (0, 0: no sender, as POSIX does).
+    // Makes the next receive on the player's engine socket at port (host
+    // order) fail, reporting the given sender (0, 0: no sender, as POSIX does).
     void queueReceiveError(std::uint16_t playerPort, std::uint32_t fromAddress = 0,
                            std::uint16_t fromPort = 0);
 
     // --- Observation ----------------------------------------------------
-    // Every datagram the engine's sockets sent, in order.
+    // Every datagram the engine's sockets sent (bound ones included), in order.
     const std::vector<Datagram>& sent() const;
     void clearSent();
     // Engine sockets open now, and the most ever open at once.

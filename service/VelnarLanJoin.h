@@ -8,6 +8,7 @@
 #include "platform/Export.h"
 #include "service/IHostService.h"
 #include "service/IJoinService.h"
+#include "service/VelnarLanHost.h"
 #include "service/MatchmakingTypes.h"
 
 #include <cstdint>

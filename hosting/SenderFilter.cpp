@@ -1,0 +1,37 @@
+// The sender checks of a hosted game.
+#include "hosting/SenderFilter.h"
+
+#include "platform/Platform.h"
+
+namespace brenn::hosting {
+
+namespace {
+
+struct Range {
+    std::uint32_t network;  // host byte order
+    std::uint32_t mask;
+};
+
+constexpr Range LocalRanges[] = {
+    {0x7F000000u, 0xFF000000u},  // 127.0.0.0/8
+    {0xA9FE0000u, 0xFFFF0000u},  // 169.254.0.0/16
+    {0x0A000000u, 0xFF000000u},  // 10.0.0.0/8
+    {0xAC100000u, 0xFFF00000u},  // 172.16.0.0/12
+    {0xC0A80000u, 0xFFFF0000u},  // 192.168.0.0/16
+};
+
+}  // namespace
+
+bool isReachableSender(std::uint32_t address, std::uint16_t port) {
+    const std::uint32_t host = platform::netToHost32(address);
+    return port != 0 && (host >> 24) != 0 && host < 0xE0000000u;
+}
+
+bool isLocalAddress(std::uint32_t address) {
+    const std::uint32_t host = platform::netToHost32(address);
+    for (const Range& range : LocalRanges)
+        if ((host & range.mask) == range.network) return true;
+    return false;
+}
+
+}  // namespace brenn::hosting

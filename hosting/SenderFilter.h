@@ -1,0 +1,20 @@
+// Which senders of a query a hosted game answers: a reply is many times the
+// size of the query, so answering anyone would make the game a reflector.
+#pragma once
+
+#include <cstdint>
+
+namespace brenn::hosting {
+
+// True when a reply can go to address:port (network byte order) at all: a
+// port other than 0, and an address that names one host (not 0.0.0.0/8,
+// not multicast or reserved 224.0.0.0 and up, which includes the limited
+// broadcast).
+bool isReachableSender(std::uint32_t address, std::uint16_t port);
+
+// True for an address (network byte order) on the host's own side of any
+// router: loopback 127.0.0.0/8, link-local 169.254.0.0/16, and the private
+// ranges 10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16.
+bool isLocalAddress(std::uint32_t address);
+
+}  // namespace brenn::hosting

@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# Cross-builds the library for 32-bit Windows with MinGW-w64 and runs every
-# test program under Wine. Last, lanbrowse.exe under Wine browses a simulated
-# LAN of lanserver's servers (native) and must show what native lanbrowse
-# shows: the Windows real-socket path, end to end.
-# Ends with "N passed, N failed"; non-zero on failure.
+# Cross-builds the library for Windows with MinGW-w64 and runs every test
+# program under Wine. Last, lanbrowse.exe under Wine browses a simulated LAN
+# of lanserver's servers (native) and must show what native lanbrowse shows:
+# the Windows real-socket path, end to end.
 #
-# Environment: BRENN_WIN_BUILD (build directory, default build-win),
-# BRENN_JOBS (parallel compile jobs, default 2).
+# The suite runs as 32-bit (i686, wine32) where this machine runs 32-bit
+# programs and as 64-bit (x86_64, wine64) where it does not; the 32-bit DLL,
+# the product, is cross-built and its export table checked either way.
+# Ends with the mode line and "N passed, N failed"; non-zero on failure.
+#
+# Environment: BRENN_WIN_ARCH (i686 or x86_64: force the mode),
+# BRENN_WIN_BUILD (build directory, default build-win), BRENN_JOBS
+# (parallel compile jobs, default 2).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${BRENN_WIN_BUILD:-$root/build-win}
+source "$root/scripts/lib/simlan.sh"
+source "$root/scripts/lib/win-arch.sh"
+win_arch_choose
+top=${BRENN_WIN_BUILD:-$root/build-win}
 jobs=${BRENN_JOBS:-2}
-toolchain=$root/cmake/mingw-i686.cmake
+build=$top/$WIN_ARCH
+product=$top/i686
+toolchain=$root/cmake/mingw-$WIN_ARCH.cmake
 gtest_source=/usr/src/googletest
 gtest_prefix=$build/googletest-prefix
-native=$build/native
-source "$root/scripts/lib/simlan.sh"
+native=$top/native
+echo "Windows suite as $WIN_ARCH ($WIN_ARCH_WHY)"
 
 step() { printf '== %s\n' "$*"; }
 
@@ -24,16 +34,22 @@ installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
-# Installs the cross compiler, Wine and the GoogleTest sources when missing.
+# Installs the cross compilers, Wine and the GoogleTest sources when
+# missing: only what the chosen mode needs (no i386 architecture and no
+# wine32 where 32-bit programs cannot run).
 install_missing() {
     local wanted=(cmake make g++ python3 iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
-                  googletest wine wine32:i386)
-    local missing=() package
+                  googletest wine)
+    local add_i386=0 missing=() package
+    if [[ $WIN_ARCH == i686 ]]; then
+        wanted+=(wine32:i386)
+        dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
+    else
+        wanted+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
+    fi
     for package in "${wanted[@]}"; do
         installed "$package" || missing+=("$package")
     done
-    local add_i386=0
-    dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
     if [[ ${#missing[@]} -eq 0 && $add_i386 -eq 0 ]]; then
         return
     fi
@@ -66,10 +82,20 @@ build_googletest() {
 }
 
 cross_build() {
-    step "cross-building the library and its tests"
+    step "cross-building the library and its tests for $WIN_ARCH"
     nice cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
     nice cmake --build "$build" -j"$jobs"
+}
+
+# The 32-bit plug-in alone, when the suite runs as x86_64: it is what games
+# load, so its export table is checked on every machine.
+product_build() {
+    [[ $WIN_ARCH == i686 ]] && return
+    step "cross-building the 32-bit plug-in"
+    nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
+    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
@@ -79,21 +105,19 @@ native_build() {
     nice cmake --build "$native" -j"$jobs" --target lanserver lanbrowse >/dev/null
 }
 
-# Compares the plug-in DLL's export table with the list the repository
-# keeps, one name a line. Nothing to check while no DLL is built; a DLL
-# without a list fails, so that the list is written with the DLL.
-# The plug-in's export table: the factory under its plain name, the service
-# class and the interfaces, and nothing of the engine.
+# check_exports BUILD_DIR ARCH: the export table of the plug-in DLL built
+# there: the factory under its plain name, the service class and the
+# interfaces, and nothing of the engine.
 check_exports() {
-    local dll actual
-    dll=$(find "$build" -maxdepth 3 -name 'VelnarLanJoin.dll' -print -quit)
+    local dir=$1 arch=$2 dll actual
+    dll=$(find "$dir" -maxdepth 3 -name 'VelnarLanJoin.dll' -print -quit)
     if [[ -z $dll ]]; then
-        echo "VelnarLanJoin.dll was not built" >&2
+        echo "VelnarLanJoin.dll was not built in $dir" >&2
         return 1
     fi
-    step "checking the exports of $(basename "$dll")"
-    actual=$build/exports.txt
-    i686-w64-mingw32-objdump -p "$dll" |
+    step "checking the exports of the $arch $(basename "$dll")"
+    actual=$dir/exports.txt
+    "$arch-w64-mingw32-objdump" -p "$dll" |
         sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' |
         sort >"$actual"
     local problems=0 pattern
@@ -119,14 +143,14 @@ check_exports() {
         echo "engine internals are exported (above)" >&2
         problems=1
     fi
-    echo "$(wc -l <"$actual") exports, CreateJoinClass undecorated"
+    echo "$(wc -l <"$actual") exports of the $arch DLL, CreateJoinClass undecorated"
     return $problems
 }
 
 # A private Wine prefix under the build directory; no display, no dialogs.
 prepare_wine() {
     export WINEPREFIX=$build/wine-prefix
-    export WINEARCH=win32
+    if [[ $WIN_ARCH == i686 ]]; then export WINEARCH=win32; else export WINEARCH=win64; fi
     export WINEDEBUG=-all
     export DISPLAY=
     unset WAYLAND_DISPLAY
@@ -228,33 +252,9 @@ lan_check() {
     echo "servers in $SIMLAN_SERVERS, player in $SIMLAN_PLAYER"
     simlan_start_servers "$lan_tmp/ready" --servers 12 --silent 1 --other-game 1 --duration 120 --quiet \
         --manifest "$lan_tmp/servers.json" || { echo "lanserver did not start" >&2; return 1; }
-    # From the top folder, where the key map is. The first thing run inside
-    # is the Wine server; nothing Windows runs unless it is in this namespace.
-    (cd "$root" && timeout 180 ip netns exec "$SIMLAN_PLAYER" bash -c '
-        set -uo pipefail
-        namespace=$1 exe=$2 native=$3 out=$4
-        shift 4
-        wineserver -f -p &
-        server=$!
-        for ((i = 0; i < 200; i++)); do
-            ss -xlpH | grep -q "pid=$server," && break
-            kill -0 $server 2>/dev/null || break
-            sleep 0.05
-        done
-        if [[ $(ip netns identify $server 2>/dev/null) != "$namespace" ]] || ! ss -xlpH | grep -q "pid=$server,"; then
-            echo "the Wine server is not serving from inside $namespace: nothing run" >&2
-            kill $server 2>/dev/null
-            exit 1
-        fi
-        status=0
-        wine "$exe" --json "$@" >"$out/windows.json" 2>"$out/windows-json.err" || status=1
-        wine "$exe" "$@" >"$out/windows.txt" 2>"$out/windows.err" || status=1
-        "$native" "$@" >"$out/native.txt" 2>"$out/native.err" || status=1
-        # The same server served every Windows run.
-        kill -0 $server 2>/dev/null || status=1
-        wineserver -k
-        wait $server
-        exit $status' lan "$SIMLAN_PLAYER" "$exe" "$native/tools/lanbrowse/lanbrowse" "$lan_tmp" "${browse[@]}") ||
+    # From the top folder, where the key map is.
+    (cd "$root" && timeout 180 ip netns exec "$SIMLAN_PLAYER" "$root/scripts/lib/wine-in-namespace.sh" \
+        "$SIMLAN_PLAYER" "$exe" "$native/tools/lanbrowse/lanbrowse" "$lan_tmp" "${browse[@]}") ||
         { echo "a run failed" >&2; tail -n 20 "$lan_tmp"/*.err >&2; return 1; }
     echo "lanbrowse.exe ${browse[*]}, under Wine:"
     tr -d '\r' <"$lan_tmp/windows.txt"
@@ -271,15 +271,27 @@ install_missing
 started=$SECONDS
 build_googletest
 cross_build
+product_build
 native_build
 built=$SECONDS
-check_exports
+exports_ok=0
+check_exports "$product" i686 || exports_ok=1
+if [[ $WIN_ARCH != i686 ]]; then
+    check_exports "$build" "$WIN_ARCH" || exports_ok=1
+fi
+# The export check counts as one test.
+if [[ $exports_ok -eq 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 prepare_wine
 run_tests
 tested=$SECONDS
 check_lan
 
 echo "build $((built - started)) s, Wine tests $((tested - built)) s, LAN check $((SECONDS - tested)) s"
+if [[ $WIN_ARCH == i686 ]]; then
+    echo "ran the Windows suite as i686 under wine32: $WIN_ARCH_WHY"
+else
+    echo "ran the Windows suite as x86_64 under wine64 ($WIN_ARCH_WHY); the i686 DLL was built and its exports checked"
+fi
 summary="$passed passed, $failed failed"
 [[ $skipped -gt 0 ]] && summary+=", $skipped skipped"
 echo "$summary"

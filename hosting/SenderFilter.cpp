@@ -13,6 +13,7 @@ struct Range {
 };
 
 constexpr Range LocalRanges[] = {
+    {0x00000000u, 0xFFFFFFFFu},  // 0.0.0.0
     {0x7F000000u, 0xFF000000u},  // 127.0.0.0/8
     {0xA9FE0000u, 0xFFFF0000u},  // 169.254.0.0/16
     {0x0A000000u, 0xFF000000u},  // 10.0.0.0/8
@@ -24,7 +25,7 @@ constexpr Range LocalRanges[] = {
 
 bool isReachableSender(std::uint32_t address, std::uint16_t port) {
     const std::uint32_t host = platform::netToHost32(address);
-    return port != 0 && (host >> 24) != 0 && host < 0xE0000000u;
+    return port != 0 && (host == 0 || (host >> 24) != 0) && host < 0xE0000000u;
 }
 
 bool isLocalAddress(std::uint32_t address) {

@@ -7,14 +7,16 @@
 namespace brenn::hosting {
 
 // True when a reply can go to address:port (network byte order) at all: a
-// port other than 0, and an address that names one host (not 0.0.0.0/8,
-// not multicast or reserved 224.0.0.0 and up, which includes the limited
-// broadcast).
+// port other than 0, and an address that names one host: not multicast or
+// reserved (224.0.0.0 and up, which includes the limited broadcast), and
+// not in 0.0.0.0/8 except 0.0.0.0 itself, "this host", which is what a
+// broadcast sent on a loopback-only network carries as its sender.
 bool isReachableSender(std::uint32_t address, std::uint16_t port);
 
 // True for an address (network byte order) on the host's own side of any
-// router: loopback 127.0.0.0/8, link-local 169.254.0.0/16, and the private
-// ranges 10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16.
+// router: this host (0.0.0.0), loopback 127.0.0.0/8, link-local
+// 169.254.0.0/16, and the private ranges 10.0.0.0/8, 172.16.0.0/12 and
+// 192.168.0.0/16.
 bool isLocalAddress(std::uint32_t address);
 
 }  // namespace brenn::hosting

@@ -76,6 +76,7 @@ TEST(HostingSenders, OnlyHostsOnTheLanAreLocal) {
         {"192.168.1.1", 9, true, true},       {"192.169.0.1", 9, true, false},
         {"8.8.4.4", 9, true, false},          {"223.255.255.255", 9, true, false},
         {"10.0.0.1", 0, false, true},         {"0.1.2.3", 9, false, false},
+        {"0.0.0.0", 9, true, true},
         {"224.0.0.251", 9, false, false},     {"255.255.255.255", 9, false, false},
     };
     for (const Case& c : cases) {

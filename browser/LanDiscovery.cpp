@@ -1,8 +1,11 @@
-// LAN discovery: starting a pass and collecting the answers to the broadcast.
+// LAN discovery: starting a pass, the broadcast rounds, and collecting the
+// answers to them.
 #include "browser/LanDiscovery.h"
 
 #include "browser/ServerBrowser.h"
+#include "browser/Trace.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace brenn::browser {
@@ -12,9 +15,77 @@ namespace {
 constexpr char StatusQuery[] = "\\status\\";
 constexpr int StatusQueryLength = 8;
 constexpr std::uint32_t SynchronousStepGap = 10;
+// The ports of a round are spread over at most this many ms: a range of
+// thousands of ports goes out in one go, as a single round did before.
+constexpr std::uint32_t RoundSpread = 200;
 // A socket that the poll keeps calling readable while every receive fails
 // would hold the step forever; give up on the drain after this many.
 constexpr int MaxFailedReceives = 16;
+
+// The first port of the range that is 0 or above.
+std::int64_t firstValidPort(std::int32_t firstPort, std::int64_t stride) {
+    if (firstPort >= 0) return firstPort;
+    const std::int64_t behind = -static_cast<std::int64_t>(firstPort);
+    return firstPort + (behind + stride - 1) / stride * stride;
+}
+
+std::int64_t strideOf(const DiscoveryRounds& plan) { return plan.step < 1 ? 1 : plan.step; }
+
+std::int64_t lastOf(const DiscoveryRounds& plan) { return plan.lastPort > 65535 ? 65535 : plan.lastPort; }
+
+// When the port at nextPort of the round begun last is due, in ms after
+// the first broadcast.
+std::uint32_t dueAt(const ServerBrowser* browser) {
+    const DiscoveryRounds& plan = browser->discovery;
+    const std::int64_t position =
+        (plan.nextPort - firstValidPort(plan.firstPort, strideOf(plan))) / strideOf(plan);
+    const std::int64_t spread = browser->classic ? 0 : position * PortSpacing;
+    return RoundStart[plan.round - 1] + static_cast<std::uint32_t>(spread < RoundSpread ? spread : RoundSpread);
+}
+
+// 255.255.255.255 leaves by one interface only; each interface that has a
+// broadcast address is asked by its own, so that a machine with several
+// networks (wired and Wi-Fi, a virtual machine's, a VPN holding the
+// default route) hears the servers of all of them. Loopback and
+// point-to-point interfaces have none.
+void planTargets(ServerBrowser* browser) {
+    DiscoveryRounds& plan = browser->discovery;
+    plan.targets[0] = platform::BroadcastAddress;
+    plan.targetCount = 1;
+    if (browser->classic) return;
+    platform::InterfaceAddress interfaces[platform::MaxInterfaces];
+    const int count = platform::listInterfaces(interfaces, platform::MaxInterfaces);
+    for (int i = 0; i < count; ++i) {
+        const platform::InterfaceAddress& entry = interfaces[i];
+        if ((entry.flags & platform::InterfaceBroadcast) == 0 ||
+            (entry.flags & (platform::InterfaceLoopback | platform::InterfacePointToPoint)) != 0 ||
+            entry.broadcast == 0 || entry.broadcast == platform::BroadcastAddress)
+            continue;
+        bool known = false;
+        for (std::int32_t t = 0; t < plan.targetCount; ++t) known = known || plan.targets[t] == entry.broadcast;
+        if (!known) plan.targets[plan.targetCount++] = entry.broadcast;
+    }
+}
+
+void traceRound(ServerBrowser* browser) {
+    if (browser->trace == nullptr) return;
+    const DiscoveryRounds& plan = browser->discovery;
+    char addresses[160] = "";
+    for (std::int32_t t = 0; t < plan.targetCount; ++t) {
+        const std::size_t used = std::strlen(addresses);
+        std::snprintf(addresses + used, sizeof addresses - used, "%s%s", t == 0 ? "" : ", ",
+                      platform::addressToText(plan.targets[t]));
+    }
+    trace(browser, "broadcast round %d of %d to %s, ports %d-%d: %d sent, %d refused in all; %d servers so far",
+          static_cast<int>(plan.round), static_cast<int>(plan.rounds), addresses, static_cast<int>(plan.firstPort),
+          static_cast<int>(lastOf(plan)), static_cast<int>(plan.sent), static_cast<int>(plan.refused),
+          static_cast<int>(serverCount(browser)));
+}
+
+void beginRound(DiscoveryRounds& plan) {
+    plan.round += 1;
+    plan.nextPort = firstValidPort(plan.firstPort, strideOf(plan));
+}
 
 }  // namespace
 
@@ -41,19 +112,42 @@ std::int32_t openBroadcastSocket(ServerBrowser* browser) {
         browser->broadcastSocket = platform::InvalidSocket;
         return SocketFailed;
     }
+    // More servers answering within a few ms than the system's default
+    // buffer holds would be dropped by the kernel. A smaller grant is
+    // no failure: the rounds and the spread still help.
+    browser->discovery.receiveBuffer =
+        browser->classic ? -1 : platform::setReceiveBuffer(browser->broadcastSocket, DiscoveryReceiveBuffer);
     return NoError;
 }
 
-void sendBroadcast(ServerBrowser* browser, std::int32_t firstPort, std::int32_t lastPort,
-                   std::int32_t step) {
-    // Counted wide, so that no lastPort or step can make the loop endless.
-    const std::int64_t stride = step < 1 ? 1 : step;
-    const std::int64_t last = lastPort > 65535 ? 65535 : lastPort;
-    for (std::int64_t port = firstPort; port <= last; port += stride) {
-        if (port < 0) continue;
-        platform::sendTo(browser->broadcastSocket, StatusQuery, StatusQueryLength, platform::BroadcastAddress,
-                         platform::hostToNet16(static_cast<std::uint16_t>(port)));
+std::int32_t sendBroadcast(ServerBrowser* browser) {
+    DiscoveryRounds& plan = browser->discovery;
+    const std::uint32_t elapsed = platform::tickCount() - browser->listStartTick;
+    const std::int64_t stride = strideOf(plan);
+    const std::int64_t last = lastOf(plan);
+    std::int32_t sent = 0;
+    while (plan.round <= plan.rounds) {
+        if (plan.nextPort > last) {
+            // This round is out; the next begins at its time.
+            if (plan.round == plan.rounds || elapsed < RoundStart[plan.round]) break;
+            beginRound(plan);
+            continue;
+        }
+        if (elapsed < dueAt(browser)) break;
+        const std::uint16_t port = platform::hostToNet16(static_cast<std::uint16_t>(plan.nextPort));
+        for (std::int32_t t = 0; t < plan.targetCount; ++t) {
+            if (platform::sendTo(browser->broadcastSocket, StatusQuery, StatusQueryLength, plan.targets[t], port) ==
+                StatusQueryLength) {
+                ++sent;
+                ++plan.sent;
+            } else {
+                ++plan.refused;
+            }
+        }
+        plan.nextPort += stride;
+        if (plan.nextPort > last) traceRound(browser);
     }
+    return sent;
 }
 
 void runUntilIdle(ServerBrowser* browser) {
@@ -72,9 +166,19 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
         closeQuerySockets(browser);
         return SocketFailed;
     }
-    sendBroadcast(browser, firstPort, lastPort, step);
-    setState(browser, ListingLan);
+    DiscoveryRounds& plan = browser->discovery;
+    plan.firstPort = firstPort;
+    plan.lastPort = lastPort;
+    plan.step = step;
+    plan.rounds = browser->classic ? 1 : MaxRounds;
+    plan.round = 0;
+    plan.sent = 0;
+    plan.refused = 0;
+    planTargets(browser);
+    beginRound(plan);
     browser->listStartTick = platform::tickCount();
+    sendBroadcast(browser);
+    setState(browser, ListingLan);
     browser->nextIndex = 0;
     browser->abortRequested = 0;
     if (async == 0) runUntilIdle(browser);
@@ -82,6 +186,7 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
 }
 
 void discoveryStep(ServerBrowser* browser) {
+    sendBroadcast(browser);
     char buffer[server::MaxDatagram + 1];
     int failedReceives = 0;
     for (;;) {
@@ -97,15 +202,25 @@ void discoveryStep(ServerBrowser* browser) {
         }
         buffer[length] = '\0';
         if (!server::holdsFinal(buffer)) continue;
+        // A server that answers every round, or through two interfaces, is
+        // one server: its later answers cost one index lookup.
         const std::uint16_t hostPort = platform::netToHost16(port);
         if (findServer(browser, address, hostPort) != -1) continue;
         addServer(browser, address, hostPort, Status);
     }
-    if (platform::tickCount() - browser->listStartTick > ListingTimeout) {
+    const DiscoveryRounds& plan = browser->discovery;
+    const bool roundsOver = plan.round == plan.rounds && plan.nextPort > lastOf(plan);
+    const bool nothingSent = roundsOver && plan.sent == 0;
+    if (nothingSent || platform::tickCount() - browser->listStartTick > ListingTimeout) {
+        if (nothingSent) trace(browser, "no broadcast could be sent: no server can answer");
+        trace(browser, "discovery over: %d servers; receive buffer %d bytes", static_cast<int>(serverCount(browser)),
+              static_cast<int>(plan.receiveBuffer));
         platform::closeSocket(browser->broadcastSocket);
         browser->broadcastSocket = platform::InvalidSocket;
         setState(browser, Querying);
     }
 }
+
+std::int32_t broadcastsSent(const ServerBrowser* browser) { return browser->discovery.sent; }
 
 }  // namespace brenn::browser

@@ -1,15 +1,14 @@
 // The query engine: one step of the Querying state.
 #include "browser/QueryEngine.h"
 
-#include "browser/LanDiscovery.h"
 #include "browser/ServerBrowser.h"
+#include "browser/Trace.h"
 
 #include <cstring>
 
 namespace brenn::browser {
 
 namespace {
-
 
 struct QueryText {
     const char* text;
@@ -26,7 +25,40 @@ std::int32_t progress(const ServerBrowser* browser) {
     return count == 0 ? 100 : static_cast<std::int32_t>(static_cast<std::int64_t>(browser->nextIndex) * 100 / count);
 }
 
-// Reads one datagram of a busy slot whose socket is readable.
+std::uint64_t partBit(std::int32_t part) { return std::uint64_t{1} << (part - 1); }
+
+// True when every part up to the final one has come.
+bool allParts(const QuerySlot& slot) {
+    if (slot.finalPart == 0) return false;
+    const std::uint64_t wanted = slot.finalPart == 64 ? ~std::uint64_t{0} : partBit(slot.finalPart + 1) - 1;
+    return (slot.parts & wanted) == wanted;
+}
+
+// The later of the latest query and the last part heard (ticks compared
+// as they wrap).
+std::uint32_t lastNews(const QuerySlot& slot) {
+    return slot.heardTick - slot.sendTick < 0x80000000u ? slot.heardTick : slot.sendTick;
+}
+
+void sendQuery(QuerySlot& slot) {
+    std::int32_t length = 0;
+    const char* text = queryText(slot.server->queryType, &length);
+    if (text != nullptr) platform::sendTo(slot.socket, text, length, slot.target.address, slot.target.port);
+    slot.sendTick = platform::tickCount();
+    slot.queries += 1;
+}
+
+void complete(ServerBrowser* browser, QuerySlot& slot) {
+    BrowserServer* server = slot.server;
+    slot.server = nullptr;
+    if (browser->callback != nullptr)
+        browser->callback(browser, ServerUpdated, browser->instance, server, progress(browser));
+}
+
+// Reads one datagram of a busy slot whose socket is readable. A numbered
+// reply is complete when its final part and every part before it have
+// come; a part that came before changes nothing. An unnumbered reply is
+// complete with the datagram that holds "\final\".
 void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     char buffer[server::MaxDatagram + 1];
     std::uint32_t address = 0;
@@ -41,18 +73,87 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     }
     buffer[length] = '\0';
     const bool final = server::holdsFinal(buffer);
+    const std::int32_t part = browser->classic ? 0 : server::replyPart(buffer);
+    if (part != 0 && (slot.parts & partBit(part)) != 0) {
+        trace(browser, "%s:%u: part %d again, ignored", server::address(slot.server),
+              static_cast<unsigned>(server::queryPort(slot.server)), static_cast<int>(part));
+        return;
+    }
     BrowserServer* server = slot.server;
+    const std::uint32_t now = platform::tickCount();
     if (server->ping == server::UnmeasuredPing) {
-        // Held below the 16-bit limit so that a host that stalled for half
-        // a minute does not read a negative ping.
-        const std::uint32_t elapsed = platform::tickCount() - slot.startTick;
+        // From the latest query sent before this first datagram. Held below
+        // the 16-bit limit so that a host that stalled for half a minute
+        // does not read a negative ping.
+        const std::uint32_t elapsed = now - slot.sendTick;
         server->ping = static_cast<std::int16_t>(elapsed > 32767u ? 32767u : elapsed);
     }
+    slot.heardTick = now;
     server::parseReply(server, buffer);
-    if (final) {
-        if (browser->callback != nullptr)
-            browser->callback(browser, ServerUpdated, browser->instance, server, progress(browser));
-        slot.server = nullptr;
+    if (part == 0) {
+        if (final) complete(browser, slot);
+        return;
+    }
+    slot.parts |= partBit(part);
+    if (final && slot.finalPart == 0) slot.finalPart = part;
+    if (allParts(slot)) complete(browser, slot);
+}
+
+// The receive phase: one datagram per readable busy slot (at most 64 slots
+// polled). Returns how many slots were busy at its start.
+std::int32_t receivePhase(ServerBrowser* browser) {
+    platform::Socket readSet[platform::MaxPollSockets];
+    std::int32_t readSlot[platform::MaxPollSockets];
+    int polled = 0;
+    std::int32_t busy = 0;
+    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
+        if (browser->querySlots[i].server == nullptr) continue;
+        ++busy;
+        if (polled < platform::MaxPollSockets) {
+            readSet[polled] = browser->querySlots[i].socket;
+            readSlot[polled] = i;
+            ++polled;
+        }
+    }
+    if (busy == 0) return 0;
+    std::uint8_t readable[platform::MaxPollSockets];
+    if (platform::pollReadable(readSet, polled, readable) > 0) {
+        for (int k = 0; k < polled; ++k) {
+            QuerySlot& slot = browser->querySlots[readSlot[k]];
+            if (readable[k] && slot.server != nullptr) receiveReply(browser, slot);
+        }
+    }
+    return busy;
+}
+
+// The time phase: a slot silent for more than QueryTimeout since its first
+// query is freed; one that has heard nothing new for more than
+// RetryInterval since its latest query or part is asked again, up to
+// MaxQueries queries in all.
+void timePhase(ServerBrowser* browser) {
+    const std::uint32_t now = platform::tickCount();
+    const std::int32_t maxQueries = browser->classic ? 1 : MaxQueries;
+    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
+        QuerySlot& slot = browser->querySlots[i];
+        if (slot.server == nullptr) continue;
+        if (now - slot.startTick > QueryTimeout) {
+            trace(browser, "%s:%u: no complete reply within %u ms (%d queries), dropped",
+                  server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
+                  static_cast<unsigned>(QueryTimeout), static_cast<int>(slot.queries));
+            slot.server = nullptr;
+            continue;
+        }
+        const std::uint32_t quiet = now - lastNews(slot);
+        if (slot.queries >= maxQueries || quiet <= RetryInterval) continue;
+        if (slot.finalPart != 0)
+            trace(browser, "%s:%u: reply of %d parts incomplete, asking again (query %d of %d)",
+                  server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
+                  static_cast<int>(slot.finalPart), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+        else
+            trace(browser, "%s:%u: nothing new for %u ms, asking again (query %d of %d)",
+                  server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
+                  static_cast<unsigned>(quiet), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+        sendQuery(slot);
     }
 }
 
@@ -64,11 +165,20 @@ void dispatch(ServerBrowser* browser, QuerySlot& slot) {
     slot.target.family = 2;
     slot.target.address = platform::addressFromText(server::address(server));
     slot.target.port = platform::hostToNet16(server::queryPort(server));
-    std::int32_t length = 0;
-    const char* text = queryText(server->queryType, &length);
-    if (text != nullptr)
-        platform::sendTo(slot.socket, text, length, slot.target.address, slot.target.port);
-    slot.startTick = platform::tickCount();
+    slot.queries = 0;
+    slot.parts = 0;
+    slot.finalPart = 0;
+    sendQuery(slot);
+    slot.startTick = slot.sendTick;
+    slot.heardTick = slot.sendTick;
+}
+
+// The dispatch phase: every idle slot gets the next server not yet asked.
+void dispatchPhase(ServerBrowser* browser) {
+    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
+        if (browser->nextIndex >= serverCount(browser)) break;
+        if (browser->querySlots[i].server == nullptr) dispatch(browser, browser->querySlots[i]);
+    }
 }
 
 }  // namespace
@@ -91,51 +201,14 @@ std::int32_t closeQuerySockets(ServerBrowser* browser) {
 }
 
 std::int32_t queryStep(ServerBrowser* browser) {
-    // Collect: the busy slots, and the first 64 of them to poll.
-    platform::Socket readSet[platform::MaxPollSockets];
-    std::int32_t readSlot[platform::MaxPollSockets];
-    int polled = 0;
-    std::int32_t busyAtStart = 0;
-    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
-        if (browser->querySlots[i].server == nullptr) continue;
-        ++busyAtStart;
-        if (polled < platform::MaxPollSockets) {
-            readSet[polled] = browser->querySlots[i].socket;
-            readSlot[polled] = i;
-            ++polled;
-        }
-    }
-
-    // Receive: one datagram per readable busy slot.
-    if (busyAtStart > 0) {
-        std::uint8_t readable[platform::MaxPollSockets];
-        if (platform::pollReadable(readSet, polled, readable) > 0) {
-            for (int k = 0; k < polled; ++k) {
-                QuerySlot& slot = browser->querySlots[readSlot[k]];
-                if (readable[k] && slot.server != nullptr) receiveReply(browser, slot);
-            }
-        }
-    }
-
-    // Time out: silent for more than the limit.
-    const std::uint32_t now = platform::tickCount();
-    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
-        QuerySlot& slot = browser->querySlots[i];
-        if (slot.server != nullptr && now - slot.startTick > ListingTimeout) slot.server = nullptr;
-    }
-
-    // End test.
+    const std::int32_t busyAtStart = receivePhase(browser);
+    timePhase(browser);
     if (browser->abortRequested || (browser->nextIndex >= serverCount(browser) && busyAtStart == 0)) {
         closeQuerySockets(browser);
         setState(browser, Idle);
         return NoError;
     }
-
-    // Dispatch.
-    for (std::int32_t i = 0; i < browser->slotCount; ++i) {
-        if (browser->nextIndex >= serverCount(browser)) break;
-        if (browser->querySlots[i].server == nullptr) dispatch(browser, browser->querySlots[i]);
-    }
+    dispatchPhase(browser);
     return NoError;
 }
 

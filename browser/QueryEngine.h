@@ -10,11 +10,23 @@ struct ServerBrowser;
 
 namespace browser {
 
+// A query ends without a reply when more than this many ms have passed
+// since its first query was sent.
+constexpr std::uint32_t QueryTimeout = 3000;
+// A busy slot that has heard nothing new for more than this many ms since
+// its latest query (or the last part of its reply) sends the query again...
+constexpr std::uint32_t RetryInterval = 500;
+// ...up to this many queries per server and pass.
+constexpr std::int32_t MaxQueries = 4;
+
 // One step of Querying: receive (one datagram per readable busy slot, at
-// most 64 slots polled), time out slots silent for more than 3000 ms, end
-// the pass when asked to or when every server was sent its query and no
-// slot was busy at the start of the step, else dispatch queries to the
-// idle slots. Raises ServerUpdated for every reply that holds "\final\".
+// most 64 slots polled), time out slots whose first query is more than
+// QueryTimeout old, ask quiet servers again, end the pass when asked to or
+// when every server was sent its query and no slot was busy at the start
+// of the step, else dispatch queries to the idle slots. Raises
+// ServerUpdated for every complete reply: one whose datagrams are numbered
+// ("\queryid\N.K") once its final part and every part before it came;
+// one that numbers nothing with its datagram that holds "\final\".
 // Always NoError.
 std::int32_t queryStep(ServerBrowser* browser);
 

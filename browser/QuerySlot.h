@@ -20,8 +20,13 @@ struct SocketAddress {
 struct QuerySlot {
     platform::Socket socket;  // opened when a pass starts, closed when it ends
     BrowserServer* server;    // the server being queried; null while idle
-    std::uint32_t startTick;  // tick right after the query was sent
+    std::uint32_t startTick;  // tick right after the first query was sent
     SocketAddress target;     // where the query went; replies only from here
+    std::uint32_t sendTick;   // tick right after the latest query was sent
+    std::uint32_t heardTick;  // tick of the last datagram that added a part
+    std::int32_t queries;     // queries sent to this server so far
+    std::uint64_t parts;      // numbered parts received: bit k-1 for part k
+    std::int32_t finalPart;   // number of the part that held "\final\"; 0 before it came
 };
 
 }  // namespace brenn

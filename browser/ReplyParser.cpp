@@ -29,6 +29,37 @@ bool isStoredKey(const char* key) {
     return std::strcmp(key, "queryid") != 0 && std::strcmp(key, "final") != 0;
 }
 
+std::int32_t replyPart(const char* text) {
+    if (text == nullptr || text[0] == '\0') return 0;
+    // Walks the tokens as parseReply does: key, value, key, value...,
+    // stopping at an empty key.
+    const char* token = text + 1;
+    bool isKey = true;
+    bool valueOfQueryId = false;
+    while (*token != '\0') {
+        const char* end = std::strchr(token, '\\');
+        const std::size_t length = end == nullptr ? std::strlen(token) : static_cast<std::size_t>(end - token);
+        if (isKey) {
+            if (length == 0) return 0;
+            valueOfQueryId = length == 7 && std::strncmp(token, "queryid", 7) == 0;
+        } else if (valueOfQueryId) {
+            // "N.K": digits, a dot, then the part number.
+            const char* dot = static_cast<const char*>(std::memchr(token, '.', length));
+            if (dot == nullptr || dot == token) return 0;
+            std::int32_t part = 0;
+            for (const char* c = dot + 1; c < token + length; ++c) {
+                if (*c < '0' || *c > '9' || part > MaxReplyParts) return 0;
+                part = part * 10 + (*c - '0');
+            }
+            return part >= 1 && part <= MaxReplyParts ? part : 0;
+        }
+        isKey = !isKey;
+        if (end == nullptr) break;
+        token = end + 1;
+    }
+    return 0;
+}
+
 void parseReply(BrowserServer* server, char* text) {
     if (text == nullptr || text[0] == '\0') return;
     char* key = nextToken(text + 1, '\\');

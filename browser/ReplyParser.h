@@ -26,4 +26,13 @@ void parseReply(BrowserServer* server, char* text);
 // False for exactly "queryid" and "final", true for every other key.
 bool isStoredKey(const char* key);
 
+// The most datagrams of one numbered reply that are put back together.
+constexpr std::int32_t MaxReplyParts = 64;
+
+// The part number K of a datagram numbered "\queryid\N.K" (the key
+// "queryid" in a key position, read as parseReply reads keys), or 0 when
+// it carries no such number or K is outside 1..MaxReplyParts. The text is
+// read up to its first NUL and not changed.
+std::int32_t replyPart(const char* text);
+
 }  // namespace brenn::server

@@ -3,6 +3,7 @@
 
 #include "containers/Allocation.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace brenn::browser {
@@ -51,6 +52,9 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->instance = instance;
     browser->sortKey = "";
     browser->broadcastSocket = platform::InvalidSocket;
+    browser->discovery.receiveBuffer = -1;
+    const char* discovery = std::getenv("BRENN_DISCOVERY");
+    browser->classic = discovery != nullptr && std::strcmp(discovery, "classic") == 0;
     platform::startSockets();
     return browser;
 }

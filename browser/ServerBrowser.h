@@ -13,6 +13,7 @@
 #include "browser/ServerIndex.h"
 #include "browser/ServerSort.h"
 #include "browser/StringPool.h"
+#include "browser/Trace.h"
 #include "containers/DynArray.h"
 #include "platform/Platform.h"
 
@@ -38,6 +39,15 @@ struct ServerBrowser {
     std::uint32_t listStartTick;      // tick right after the broadcast
     StringPool* stringPool;           // every key and value text of the servers
     ServerIndex serverIndex;          // (address, port) to position in servers
+    DiscoveryRounds discovery;        // the broadcasts of the pass
+    // Set from the environment variable BRENN_DISCOVERY=classic at
+    // creation, for benchmarks that measure the browser as it was: one
+    // broadcast round to 255.255.255.255 only, all ports at once, the
+    // system's receive buffer, one query per server, and a reply complete
+    // with its "\final\" datagram whatever its numbering says.
+    std::int32_t classic;
+    BrowserTrace trace;               // null: no trace
+    void* traceContext;
 };
 
 namespace browser {

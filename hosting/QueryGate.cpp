@@ -30,13 +30,28 @@ void QueryGate::setLimits(const matchmaking::HostLimits& limits, std::uint32_t n
     totalRate_ = BucketRate{limits.totalRate, limits.totalBurst};
     total_ = fullBucket(totalRate_, now);
     senders_.clear();
+    listed_ = false;
+}
+
+// A list that cannot be had leaves the one before in use.
+void QueryGate::listInterfaces(std::uint32_t now) {
+    platform::InterfaceAddress listed[platform::MaxInterfaces];
+    const int count = platform::listInterfaces(listed, platform::MaxInterfaces);
+    if (count >= 0) {
+        for (int i = 0; i < count; ++i) interfaces_[i] = listed[i];
+        interfaceCount_ = count;
+    }
+    listed_ = true;
+    listedAt_ = now;
 }
 
 Verdict QueryGate::admit(const char* data, int length, std::uint32_t address, std::uint16_t port,
                          std::uint32_t now) {
     if (length != StatusQueryLength || std::memcmp(data, StatusQuery, StatusQueryLength) != 0) return NotAQuery;
-    if (!isReachableSender(address, port)) return NotLocal;
-    if (limits_.lanOnly && !isLocalAddress(address)) return NotLocal;
+    if (!listed_ || now - listedAt_ > InterfaceListAge) listInterfaces(now);
+    if (!isReachableSender(address, port) || isSubnetBroadcast(address, interfaces_, interfaceCount_)) return NotLocal;
+    if (limits_.lanOnly && !isLocalAddress(address) && !onAttachedSubnet(address, interfaces_, interfaceCount_))
+        return NotLocal;
     if (!senders_.take(address, senderRate_, now)) return SenderLimited;
     if (!takeToken(&total_, totalRate_, now)) return TotalLimited;
     return Answer;

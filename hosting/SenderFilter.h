@@ -2,6 +2,8 @@
 // size of the query, so answering anyone would make the game a reflector.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 
 namespace brenn::hosting {
@@ -18,5 +20,16 @@ bool isReachableSender(std::uint32_t address, std::uint16_t port);
 // 169.254.0.0/16, and the private ranges 10.0.0.0/8, 172.16.0.0/12 and
 // 192.168.0.0/16.
 bool isLocalAddress(std::uint32_t address);
+
+// True when address (network byte order) is a host of the subnet of one of
+// the count interfaces: one that is up, neither loopback nor point to point,
+// with a prefix of /8 to /30, and not the subnet's network or broadcast
+// address itself.
+bool onAttachedSubnet(std::uint32_t address, const platform::InterfaceAddress* interfaces, int count);
+
+// True when address is the network or the directed broadcast address of
+// the subnet of one of those interfaces (a reply to it would reach the
+// whole subnet).
+bool isSubnetBroadcast(std::uint32_t address, const platform::InterfaceAddress* interfaces, int count);
 
 }  // namespace brenn::hosting

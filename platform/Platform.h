@@ -30,6 +30,25 @@ enum BindFailure : int {
     BindFailed = 2,  // anything else: no socket, a port that cannot be bound
 };
 
+// One IPv4 interface of this machine, as listInterfaces reports it.
+// Addresses in network byte order.
+struct InterfaceAddress {
+    std::uint32_t address;    // the interface's own address
+    std::uint32_t netmask;
+    std::uint32_t broadcast;  // directed broadcast address; 0 where flags lack InterfaceBroadcast
+    std::uint32_t flags;      // InterfaceFlag bits
+};
+
+enum InterfaceFlag : std::uint32_t {
+    InterfaceUp = 1,
+    InterfaceLoopback = 2,
+    InterfacePointToPoint = 4,
+    InterfaceBroadcast = 8,
+};
+
+// The most interfaces one listInterfaces call reports.
+constexpr int MaxInterfaces = 32;
+
 // The operations, one function pointer each. Addresses are IPv4 addresses in
 // network byte order; ports are in network byte order wherever they travel
 // with an address (as in a socket address), so the engine can compare them
@@ -65,6 +84,14 @@ struct Operations {
     // Result: the socket, or InvalidSocket with *failure set to BindInUse
     // when another socket holds the port, BindFailed otherwise.
     Socket (*bindUdpSocket)(std::uint16_t port, int* failure);
+    // Asks for a receive buffer of bytes on the socket. Result: the size
+    // the system then reports (smaller where it caps the request, larger
+    // where it counts its own overhead), or -1 when it took no request.
+    int (*setReceiveBuffer)(Socket socket, int bytes);
+    // Fills out with at most capacity of this machine's IPv4 interfaces
+    // that are up. Result: how many were written, or -1 when the list could
+    // not be had (out is then untouched).
+    int (*listInterfaces)(InterfaceAddress* out, int capacity);
 
     // Dotted decimal text to an address; NoAddress for text that is none.
     std::uint32_t (*addressFromText)(const char* text);
@@ -122,6 +149,10 @@ inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable
 inline void closeSocket(Socket s) { current().closeSocket(s); }
 inline Socket bindUdpSocket(std::uint16_t port, int* failure) {
     return current().bindUdpSocket(port, failure);
+}
+inline int setReceiveBuffer(Socket s, int bytes) { return current().setReceiveBuffer(s, bytes); }
+inline int listInterfaces(InterfaceAddress* out, int capacity) {
+    return current().listInterfaces(out, capacity);
 }
 inline std::uint32_t addressFromText(const char* text) {
     return current().addressFromText(text);

@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -111,6 +113,44 @@ Socket posixBindUdpSocket(std::uint16_t port, int* failure) {
     return static_cast<Socket>(fd);
 }
 
+int posixSetReceiveBuffer(Socket socket, int bytes) {
+    const int fd = static_cast<int>(socket);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) return -1;
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) return -1;
+    return granted;
+}
+
+std::uint32_t addressOf(const sockaddr* address) {
+    if (address == nullptr || address->sa_family != AF_INET) return 0;
+    return reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr;
+}
+
+int posixListInterfaces(InterfaceAddress* out, int capacity) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return -1;
+    int count = 0;
+    for (const ifaddrs* i = list; i != nullptr && count < capacity; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET || (i->ifa_flags & IFF_UP) == 0)
+            continue;
+        InterfaceAddress& entry = out[count++];
+        entry.address = addressOf(i->ifa_addr);
+        entry.netmask = addressOf(i->ifa_netmask);
+        entry.flags = InterfaceUp;
+        if (i->ifa_flags & IFF_LOOPBACK) entry.flags |= InterfaceLoopback;
+        if (i->ifa_flags & IFF_POINTOPOINT) entry.flags |= InterfacePointToPoint;
+        entry.broadcast = 0;
+        if ((i->ifa_flags & IFF_BROADCAST) && !(i->ifa_flags & IFF_POINTOPOINT)) {
+            entry.flags |= InterfaceBroadcast;
+            entry.broadcast = addressOf(i->ifa_broadaddr);
+            if (entry.broadcast == 0) entry.broadcast = entry.address | ~entry.netmask;
+        }
+    }
+    ::freeifaddrs(list);
+    return count;
+}
+
 std::uint32_t posixAddressFromText(const char* text) {
     in_addr address{};
     if (text == nullptr || ::inet_aton(text, &address) == 0) return NoAddress;
@@ -168,7 +208,7 @@ const Operations& native() {
     static const Operations operations = {
         posixStartSockets,   posixEndSockets,    posixOpenUdpSocket,     posixEnableBroadcast,
         posixSendTo,         posixReceiveFrom,   posixPollReadable,      posixCloseSocket,
-        posixBindUdpSocket,
+        posixBindUdpSocket,  posixSetReceiveBuffer, posixListInterfaces,
         posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
         posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
     };

@@ -18,9 +18,9 @@ struct Entry {
 };
 
 struct EngineSocket {
-    std::uint32_t address = 0;  // the player's, or the bind address of a bound socket
     std::uint16_t port = 0;     // 0 until the first send or a bind gives it one
-    bool bound = false;         // bound to a port by bindUdpSocket
+    std::uint32_t address = 0;  // a bound socket's host; 0 for the player's sockets
+    bool bound = false;         // bound to its port by bindUdpSocket
     bool broadcast = false;
     // Waiting datagrams by (due time, sequence): earliest first.
     std::map<std::pair<std::uint64_t, std::uint64_t>, Entry> inbox;
@@ -28,22 +28,56 @@ struct EngineSocket {
 
 using Endpoint = std::pair<std::uint32_t, std::uint16_t>;
 
+// One direction's impairment with its generator and burst state.
+struct Channel {
+    SimulatedLan::Impairment impairment;
+    std::mt19937 random{1};
+    bool inBurst = false;
+
+    double draw() { return std::uniform_real_distribution<double>(0.0, 1.0)(random); }
+
+    // Whether the next datagram is lost: in a burst, or starting one, or
+    // lost on its own.
+    bool loses() {
+        if (inBurst) {
+            if (draw() < impairment.burstEnd) inBurst = false;
+            return true;
+        }
+        if (impairment.burstStart > 0.0 && draw() < impairment.burstStart) {
+            inBurst = true;
+            return true;
+        }
+        return impairment.loss > 0.0 && draw() < impairment.loss;
+    }
+};
+
 }  // namespace
 
 struct SimulatedLan::State {
     std::uint32_t playerAddress = 0;
-    std::uint32_t bindAddress = 0;
     std::uint64_t clock = 0;  // never wraps; the tick is its low 32 bits
     std::uint64_t slept = 0;
     std::uint64_t sequence = 0;
     Socket nextSocket = 3;
     std::uint16_t nextPort = FirstLocalPort;
     std::map<Socket, EngineSocket> sockets;
-    std::map<Endpoint, Socket> socketByEndpoint;
+    std::map<std::uint16_t, Socket> socketByPort;  // the player's sockets, bound ones included
+    std::map<Endpoint, Socket> boundElsewhere;     // bound sockets of other hosts
+    std::uint32_t bindAddress = 0;                 // the host of the next bound socket
     std::map<Endpoint, SimulatedLan::Responder> servers;
     std::map<std::uint32_t, std::uint32_t> latency;
     std::map<std::uint32_t, double> loss;
     std::mt19937 random{12345};
+    Channel toPlayer;
+    Channel fromPlayer;
+    std::uint64_t impairedLost = 0;
+    std::uint64_t impairedCopies = 0;
+    std::vector<InterfaceAddress> interfaces;
+    std::uint32_t broadcastRoute = 0;  // address of the route's interface; 0: none
+    bool routeChosen = false;          // by setBroadcastRoute
+    bool interfaceListFails = false;
+    int receiveBufferCap = 4 * 1024 * 1024;
+    int lastReceiveBufferRequest = 0;
     std::vector<SimulatedLan::Datagram> sent;
     std::vector<std::string> messages;
     int peakSockets = 0;
@@ -71,31 +105,99 @@ struct SimulatedLan::State {
         sockets[socket].inbox.emplace(std::make_pair(clock + delay, sequence++), std::move(entry));
     }
 
-    // Carries a datagram to its destination: the inbox of the engine socket
-    // at the destination address and port, or a server's responder. A
-    // broadcast reaches every server and every bound socket at its port.
+    bool isDirectedBroadcast(std::uint32_t address) const {
+        for (const InterfaceAddress& i : interfaces)
+            if ((i.flags & InterfaceBroadcast) != 0 && i.broadcast == address) return true;
+        return false;
+    }
+
+    bool isPlayerAddress(std::uint32_t address) const {
+        if (address == playerAddress) return true;
+        for (const InterfaceAddress& i : interfaces)
+            if (i.address == address) return true;
+        return false;
+    }
+
+    // The player's interface whose subnet holds address, or null.
+    const InterfaceAddress* interfaceFor(std::uint32_t address) const {
+        for (const InterfaceAddress& i : interfaces)
+            if ((i.flags & InterfacePointToPoint) == 0 && ((i.address ^ address) & i.netmask) == 0) return &i;
+        return nullptr;
+    }
+
+    // The player's address a datagram to address leaves from.
+    std::uint32_t sourceFor(std::uint32_t address) const {
+        if (interfaces.empty()) return playerAddress;
+        if (const InterfaceAddress* i = interfaceFor(address)) return i->address;
+        return broadcastRoute != 0 ? broadcastRoute : playerAddress;
+    }
+
+    // The servers a broadcast to address reaches, or false when it cannot
+    // leave at all (no route for 255.255.255.255).
+    bool broadcastReach(std::uint32_t address, std::vector<std::uint32_t>* subnets, std::uint32_t* source) const {
+        if (interfaces.empty()) {
+            *source = playerAddress;
+            return address == BroadcastAddress;
+        }
+        for (const InterfaceAddress& i : interfaces) {
+            const bool limited = address == BroadcastAddress && i.address == broadcastRoute;
+            const bool directed = (i.flags & InterfaceBroadcast) != 0 && i.broadcast == address;
+            if (!limited && !directed) continue;
+            *source = i.address;
+            if ((i.flags & InterfacePointToPoint) == 0) subnets->push_back(i.address & i.netmask);
+            return true;
+        }
+        return false;
+    }
+
+    // Carries a datagram to its destination: a server's responder, or the
+    // inbox of the engine socket bound at the destination port. Datagrams
+    // from the player meet the impairment toward the servers, all others
+    // the one toward the player.
     void deliver(SimulatedLan::Datagram datagram, std::uint32_t extraDelay) {
         if (lost(datagram.fromAddress)) return;
-        const std::uint32_t delay = latencyOf(datagram.fromAddress) + extraDelay;
-        const auto socket = socketByEndpoint.find({datagram.toAddress, datagram.toPort});
-        if (socket != socketByEndpoint.end()) {
-            queue(socket->second, Entry{std::move(datagram), false}, delay);
+        const bool fromThePlayer = isPlayerAddress(datagram.fromAddress);
+        Channel& channel = fromThePlayer ? fromPlayer : toPlayer;
+        int copies = 1;
+        if (channel.loses()) {
+            ++impairedLost;
             return;
         }
-        if (datagram.toAddress == playerAddress) return;
+        const SimulatedLan::Impairment& impairment = channel.impairment;
+        if (impairment.duplicate > 0.0 && channel.draw() < impairment.duplicate) {
+            ++impairedCopies;
+            copies = 2;
+        }
+        std::uint32_t impairedDelay = impairment.delay;
+        if (impairment.reorder > 0.0 && channel.draw() < impairment.reorder) impairedDelay += impairment.reorderDelay;
+        for (int copy = 0; copy < copies; ++copy)
+            carry(datagram, extraDelay + impairedDelay + static_cast<std::uint32_t>(copy), fromThePlayer);
+    }
+
+    void carry(SimulatedLan::Datagram datagram, std::uint32_t delay, bool fromThePlayer) {
+        const std::uint32_t due = latencyOf(datagram.fromAddress) + delay;
+        if (isPlayerAddress(datagram.toAddress)) {
+            const auto socket = socketByPort.find(datagram.toPort);
+            if (socket == socketByPort.end()) return;
+            queue(socket->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        const auto bound = boundElsewhere.find({datagram.toAddress, datagram.toPort});
+        if (bound != boundElsewhere.end()) {
+            queue(bound->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        datagram.delay = delay;
         // Each server sees the datagram arrive at its own address, flagged
         // as a broadcast where it was one.
         std::vector<std::pair<SimulatedLan::Responder, SimulatedLan::Datagram>> reached;
-        if (datagram.toAddress == BroadcastAddress) {
-            for (const auto& [endpoint, s] : socketByEndpoint) {
-                if (endpoint.second != datagram.toPort || !sockets[s].bound) continue;
-                SimulatedLan::Datagram copy = datagram;
-                copy.toAddress = endpoint.first;
-                copy.broadcast = true;
-                queue(s, Entry{std::move(copy), false}, delay);
-            }
+        std::vector<std::uint32_t> subnets;
+        std::uint32_t source = 0;
+        if (fromThePlayer && broadcastReach(datagram.toAddress, &subnets, &source)) {
+            queueBroadcast(datagram, due, subnets);
             for (const auto& server : servers) {
                 if (server.first.second != datagram.toPort) continue;
+                if (!interfaces.empty() && !inSubnets(server.first.first, subnets)) continue;
                 SimulatedLan::Datagram copy = datagram;
                 copy.toAddress = server.first.first;
                 copy.broadcast = true;
@@ -106,6 +208,35 @@ struct SimulatedLan::State {
             if (server != servers.end()) reached.emplace_back(server->second, datagram);
         }
         for (const auto& [responder, request] : reached) responder(*lan, request);
+    }
+
+    // A broadcast from the player reaches the bound sockets at its port: the
+    // player's own (as a host hears its own broadcast) and those of the
+    // hosts in the segments it reached.
+    void queueBroadcast(const SimulatedLan::Datagram& datagram, std::uint32_t due,
+                        const std::vector<std::uint32_t>& subnets) {
+        const auto own = socketByPort.find(datagram.toPort);
+        std::vector<std::pair<Socket, std::uint32_t>> reached;
+        if (own != socketByPort.end() && sockets[own->second].bound) reached.emplace_back(own->second, playerAddress);
+        for (const auto& [endpoint, socket] : boundElsewhere) {
+            if (endpoint.second != datagram.toPort) continue;
+            if (!interfaces.empty() && !inSubnets(endpoint.first, subnets)) continue;
+            reached.emplace_back(socket, endpoint.first);
+        }
+        for (const auto& [socket, address] : reached) {
+            SimulatedLan::Datagram copy = datagram;
+            copy.toAddress = address;
+            copy.broadcast = true;
+            queue(socket, Entry{std::move(copy), false}, due);
+        }
+    }
+
+    bool inSubnets(std::uint32_t address, const std::vector<std::uint32_t>& subnets) const {
+        const InterfaceAddress* i = interfaceFor(address);
+        if (i == nullptr) return false;
+        for (std::uint32_t subnet : subnets)
+            if ((address & i->netmask) == subnet) return true;
+        return false;
     }
 
     EngineSocket* find(Socket socket) {
@@ -159,13 +290,17 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
     if (s == nullptr || length < 0) return -1;
     if (address == BroadcastAddress && !s->broadcast) return -1;
     if (s->port == 0) {
-        while (lan.socketByEndpoint.count({lan.playerAddress, lan.nextPort}) != 0) ++lan.nextPort;
-        s->address = lan.playerAddress;
+        while (lan.socketByPort.count(lan.nextPort) != 0) ++lan.nextPort;
         s->port = lan.nextPort++;
-        lan.socketByEndpoint[{s->address, s->port}] = socket;
+        lan.socketByPort[s->port] = socket;
     }
+    std::vector<std::uint32_t> subnets;
+    std::uint32_t source = s->address != 0 ? s->address : lan.sourceFor(address);
+    if (lan.isDirectedBroadcast(address) && !s->broadcast) return -1;
+    if (s->address == 0 && address == BroadcastAddress && !lan.broadcastReach(address, &subnets, &source))
+        return -1;
     SimulatedLan::Datagram datagram;
-    datagram.fromAddress = s->address;
+    datagram.fromAddress = source;
     datagram.fromPort = s->port;
     datagram.toAddress = address;
     datagram.toPort = netToHost16(port);
@@ -213,29 +348,57 @@ void simCloseSocket(Socket socket) {
     auto& lan = lanState();
     const auto found = lan.sockets.find(socket);
     if (found == lan.sockets.end()) return;
-    if (found->second.port != 0) lan.socketByEndpoint.erase({found->second.address, found->second.port});
+    if (found->second.address != 0)
+        lan.boundElsewhere.erase({found->second.address, found->second.port});
+    else if (found->second.port != 0)
+        lan.socketByPort.erase(found->second.port);
     lan.sockets.erase(found);
 }
 
-// A bound socket belongs to the bind address; its port is taken when an
-// engine socket or a server already holds that address and port.
+// A socket bound on the player's host is one of the player's sockets (found
+// by its port); one bound on another host is found by address and port. The
+// port is taken when a socket or a server already holds it on that host.
 Socket simBindUdpSocket(std::uint16_t port, int* failure) {
     auto& lan = lanState();
     *failure = BindFailed;
     if (port == 0) return InvalidSocket;
-    const Endpoint endpoint{lan.bindAddress, port};
-    if (lan.socketByEndpoint.count(endpoint) != 0 || lan.servers.count(endpoint) != 0) {
+    const bool onPlayer = lan.isPlayerAddress(lan.bindAddress);
+    const Endpoint endpoint{onPlayer ? lan.playerAddress : lan.bindAddress, port};
+    const bool taken = onPlayer ? lan.socketByPort.count(port) != 0 : lan.boundElsewhere.count(endpoint) != 0;
+    if (taken || lan.servers.count(endpoint) != 0) {
         *failure = BindInUse;
         return InvalidSocket;
     }
     const Socket socket = simOpenUdpSocket();
     if (socket == InvalidSocket) return InvalidSocket;
     EngineSocket& s = lan.sockets[socket];
-    s.address = endpoint.first;
     s.port = port;
     s.bound = true;
-    lan.socketByEndpoint[endpoint] = socket;
+    if (onPlayer)
+        lan.socketByPort[port] = socket;
+    else {
+        s.address = endpoint.first;
+        lan.boundElsewhere[endpoint] = socket;
+    }
     return socket;
+}
+
+int simSetReceiveBuffer(Socket socket, int bytes) {
+    auto& lan = lanState();
+    if (lan.find(socket) == nullptr || bytes < 0) return -1;
+    lan.lastReceiveBufferRequest = bytes;
+    return bytes < lan.receiveBufferCap ? bytes : lan.receiveBufferCap;
+}
+
+int simListInterfaces(InterfaceAddress* out, int capacity) {
+    auto& lan = lanState();
+    if (lan.interfaceListFails) return -1;
+    int count = 0;
+    for (const InterfaceAddress& i : lan.interfaces) {
+        if (count >= capacity) break;
+        out[count++] = i;
+    }
+    return count;
 }
 
 std::uint32_t simAddressFromText(const char* text) {
@@ -290,7 +453,7 @@ std::FILE* simOpenTextFile(const char* path) { return native().openTextFile(path
 const Operations simulatedOperations = {
     simStartSockets,     simEndSockets,      simOpenUdpSocket, simEnableBroadcast,
     simSendTo,           simReceiveFrom,     simPollReadable,  simCloseSocket,
-    simBindUdpSocket,
+    simBindUdpSocket,    simSetReceiveBuffer, simListInterfaces,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
 };
@@ -327,6 +490,39 @@ void SimulatedLan::setLatency(const std::string& host, std::uint32_t millisecond
 
 void SimulatedLan::setLoss(const std::string& host, double share) { state_->loss[address(host)] = share; }
 
+void SimulatedLan::setImpairment(Direction direction, const Impairment& impairment, std::uint32_t seed) {
+    Channel& channel = direction == Direction::ToPlayer ? state_->toPlayer : state_->fromPlayer;
+    channel.impairment = impairment;
+    channel.random.seed(seed);
+    channel.inBurst = false;
+}
+
+std::uint64_t SimulatedLan::impairedLost() const { return state_->impairedLost; }
+
+std::uint64_t SimulatedLan::impairedCopies() const { return state_->impairedCopies; }
+
+void SimulatedLan::addInterface(const std::string& host, const std::string& netmask, std::uint32_t flags) {
+    InterfaceAddress entry;
+    entry.address = address(host);
+    entry.netmask = address(netmask);
+    entry.flags = flags | InterfaceUp;
+    entry.broadcast = (flags & InterfaceBroadcast) ? (entry.address | ~entry.netmask) : 0;
+    if (!state_->routeChosen && state_->broadcastRoute == 0 && (flags & InterfaceBroadcast))
+        state_->broadcastRoute = entry.address;
+    state_->interfaces.push_back(entry);
+}
+
+void SimulatedLan::setBroadcastRoute(const std::string& interfaceAddress) {
+    state_->broadcastRoute = interfaceAddress.empty() ? 0 : address(interfaceAddress);
+    state_->routeChosen = true;
+}
+
+void SimulatedLan::setInterfaceListFails(bool fails) { state_->interfaceListFails = fails; }
+
+void SimulatedLan::setReceiveBufferCap(int bytes) { state_->receiveBufferCap = bytes; }
+
+int SimulatedLan::lastReceiveBufferRequest() const { return state_->lastReceiveBufferRequest; }
+
 void SimulatedLan::addServer(const std::string& host, std::uint16_t port, Responder responder) {
     state_->servers[{address(host), port}] = std::move(responder);
 }
@@ -352,7 +548,8 @@ void SimulatedLan::removeServer(const std::string& host, std::uint16_t port) {
 }
 
 void SimulatedLan::reply(const Datagram& request, std::string payload, std::uint32_t extraDelay) {
-    send(request.toAddress, request.toPort, request.fromAddress, request.fromPort, std::move(payload), extraDelay);
+    send(request.toAddress, request.toPort, request.fromAddress, request.fromPort, std::move(payload),
+         request.delay + extraDelay);
 }
 
 void SimulatedLan::send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,
@@ -370,8 +567,8 @@ void SimulatedLan::send(std::uint32_t fromAddress, std::uint16_t fromPort, std::
 
 void SimulatedLan::queueReceiveError(std::uint16_t playerPort, std::uint32_t fromAddress,
                                      std::uint16_t fromPort) {
-    const auto socket = state_->socketByEndpoint.find({state_->playerAddress, playerPort});
-    if (socket == state_->socketByEndpoint.end()) return;
+    const auto socket = state_->socketByPort.find(playerPort);
+    if (socket == state_->socketByPort.end()) return;
     Entry entry;
     entry.datagram.fromAddress = fromAddress;
     entry.datagram.fromPort = fromPort;

@@ -14,9 +14,14 @@
 // bound to a port (a hosted game's) belongs to the bind address, the
 // player's unless setBindAddress names another host, so that a browser and
 // several hosted games run on one LAN in one process. A datagram sent to
-// 255.255.255.255 reaches every server and every bound socket at that port,
-// on every host. Servers are responders: functions called with each
-// datagram that reaches them, which answer through reply() or send().
+// 255.255.255.255 reaches every server and every bound socket at that
+// port, on every host, unless the player has interfaces (addInterface):
+// then the LAN is made of segments, one per interface, and broadcasts reach
+// the servers and bound sockets of the segment they are sent to (and the
+// player's own bound sockets). Servers are responders: functions called
+// with each datagram that reaches them, which answer through reply() or
+// send(). Datagrams can be lost, duplicated, reordered and delayed per
+// direction, by seeded generators, so that runs repeat.
 #pragma once
 
 #include "platform/Export.h"
@@ -43,9 +48,32 @@ public:
         std::uint16_t toPort = 0;
         std::string payload;
         std::uint32_t sentAt = 0;  // tick at which it was sent
-        // Sent to 255.255.255.255; toAddress then names the server it reached.
+        // Sent to a broadcast address; toAddress then names the server it reached.
         bool broadcast = false;
+        // Ms this request spent on its way to the server (delay and
+        // reordering toward the servers); its replies leave after it.
+        std::uint32_t delay = 0;
     };
+
+    // What happens to datagrams in one direction. Each datagram meets, in
+    // turn: loss (independent, or in bursts), duplication, reordering.
+    struct Impairment {
+        double loss = 0.0;        // share lost, each datagram on its own
+        // Bursts (a two-state model): a datagram starts a burst with this
+        // chance; in a burst every datagram is lost, and each ends it with
+        // burstEnd's chance.
+        double burstStart = 0.0;
+        double burstEnd = 1.0;
+        double duplicate = 0.0;   // share delivered twice (the copy 1 ms later)
+        double reorder = 0.0;     // share held back by reorderDelay ms
+        std::uint32_t reorderDelay = 0;
+        std::uint32_t delay = 0;  // ms added to every datagram
+    };
+    enum class Direction { ToPlayer, FromPlayer };
+
+    // Flags of addInterface, as listInterfaces reports them.
+    static constexpr std::uint32_t BroadcastInterface = InterfaceUp | InterfaceBroadcast;
+    static constexpr std::uint32_t PointToPointInterface = InterfaceUp | InterfacePointToPoint;
 
     // Called with the LAN and each datagram that reaches a server.
     using Responder = std::function<void(SimulatedLan& lan, const Datagram& request)>;
@@ -71,6 +99,33 @@ public:
     // Share (0 to 1) of the host's datagrams that are lost, chosen by a
     // generator with a fixed seed so that runs repeat.
     void setLoss(const std::string& address, double share);
+    // Loss, bursts, duplication, reordering and delay of every datagram in
+    // one direction (to the player's sockets, or from them to the
+    // servers), drawn from a generator seeded with seed.
+    void setImpairment(Direction direction, const Impairment& impairment, std::uint32_t seed = 1);
+    // Datagrams the impairments dropped, and the copies they added.
+    std::uint64_t impairedLost() const;
+    std::uint64_t impairedCopies() const;
+
+    // --- The player's interfaces and the segments behind them -------------
+    // Gives the player an interface (listInterfaces reports it). Once the
+    // player has one, each server belongs to the segment of the interface
+    // whose subnet holds its address; a datagram to an interface's
+    // broadcast address reaches the servers of its segment, and
+    // 255.255.255.255 leaves by the broadcast route only. The first
+    // broadcast interface added holds the route until setBroadcastRoute.
+    void addInterface(const std::string& address, const std::string& netmask,
+                      std::uint32_t flags = BroadcastInterface);
+    // The interface 255.255.255.255 leaves by (as a default route or a VPN
+    // takes it); "" for no route: sending to it then fails.
+    void setBroadcastRoute(const std::string& interfaceAddress);
+    // listInterfaces fails (returns -1) while set.
+    void setInterfaceListFails(bool fails);
+    // Receive buffer granted to setReceiveBuffer requests: the request
+    // itself up to this cap (default 4 MiB).
+    void setReceiveBufferCap(int bytes);
+    // What the last setReceiveBuffer request on any socket asked for.
+    int lastReceiveBufferRequest() const;
 
     // The host that sockets bound from now on belong to (the player's
     // address until this is called).
@@ -94,8 +149,8 @@ public:
     // latency plus extraDelay; broadcasts are not routed from here.
     void send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,
               std::uint16_t toPort, std::string payload, std::uint32_t extraDelay = 0);
-    // Makes the next receive on the player's engine socket at port (host
-    // order) fail, reporting the given sender (0, 0: no sender, as POSIX does).
+    // Makes the next receive on the engine socket bound at port (host order)
+    // fail, reporting the given sender (0, 0: no sender, as POSIX does).
     void queueReceiveError(std::uint16_t playerPort, std::uint32_t fromAddress = 0,
                            std::uint16_t fromPort = 0);
 

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <cstring>
@@ -24,6 +25,7 @@ constexpr int OptionExclusiveAddressUse = ~4;
 // Turns off the receive failure that an ICMP port unreachable leaves on a
 // UDP socket (IOC_IN | IOC_VENDOR | 12).
 constexpr DWORD ControlUdpConnectionReset = 0x9800000C;
+constexpr int OptionReceiveBuffer = 0x1002;
 
 static_assert(FD_SETSIZE >= MaxPollSockets, "one read set must hold a whole poll");
 static_assert(static_cast<Socket>(INVALID_SOCKET) == InvalidSocket, "one value for no socket");
@@ -139,6 +141,50 @@ Socket win32BindUdpSocket(std::uint16_t port, int* failure) {
     return static_cast<Socket>(s);
 }
 
+int win32SetReceiveBuffer(Socket socket, int bytes) {
+    if (::setsockopt(handle(socket), LevelSocket, OptionReceiveBuffer, reinterpret_cast<const char*>(&bytes),
+                     sizeof bytes) != 0)
+        return -1;
+    int granted = 0;
+    int length = sizeof granted;
+    if (::getsockopt(handle(socket), LevelSocket, OptionReceiveBuffer, reinterpret_cast<char*>(&granted),
+                     &length) != 0)
+        return -1;
+    return granted;
+}
+
+// The interface list of the sockets layer (SIO_GET_INTERFACE_LIST), asked
+// on a socket of its own. Windows reports 255.255.255.255 as every
+// interface's broadcast address, so the directed broadcast is computed from
+// the address and the mask.
+int win32ListInterfaces(InterfaceAddress* out, int capacity) {
+    const SOCKET s = ::socket(FamilyIPv4, TypeDatagram, ProtocolUdp);
+    if (s == INVALID_SOCKET) return -1;
+    INTERFACE_INFO list[MaxInterfaces];
+    DWORD bytes = 0;
+    const int result = ::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes, nullptr, nullptr);
+    ::closesocket(s);
+    if (result == SOCKET_ERROR) return -1;
+    const int listed = static_cast<int>(bytes / sizeof(INTERFACE_INFO));
+    int count = 0;
+    for (int i = 0; i < listed && count < capacity; ++i) {
+        const INTERFACE_INFO& info = list[i];
+        if (info.iiAddress.Address.sa_family != FamilyIPv4 || (info.iiFlags & IFF_UP) == 0) continue;
+        InterfaceAddress& entry = out[count++];
+        entry.address = info.iiAddress.AddressIn.sin_addr.s_addr;
+        entry.netmask = info.iiNetmask.AddressIn.sin_addr.s_addr;
+        entry.flags = InterfaceUp;
+        if (info.iiFlags & IFF_LOOPBACK) entry.flags |= InterfaceLoopback;
+        if (info.iiFlags & IFF_POINTTOPOINT) entry.flags |= InterfacePointToPoint;
+        entry.broadcast = 0;
+        if ((info.iiFlags & IFF_BROADCAST) && !(info.iiFlags & IFF_POINTTOPOINT)) {
+            entry.flags |= InterfaceBroadcast;
+            entry.broadcast = entry.address | ~entry.netmask;
+        }
+    }
+    return count;
+}
+
 std::uint32_t win32AddressFromText(const char* text) {
     return text == nullptr ? NoAddress : static_cast<std::uint32_t>(::inet_addr(text));
 }
@@ -176,7 +222,7 @@ const Operations& native() {
     static const Operations operations = {
         win32StartSockets,     win32EndSockets,    win32OpenUdpSocket,   win32EnableBroadcast,
         win32SendTo,           win32ReceiveFrom,   win32PollReadable,    win32CloseSocket,
-        win32BindUdpSocket,
+        win32BindUdpSocket,    win32SetReceiveBuffer, win32ListInterfaces,
         win32AddressFromText,  win32AddressToText, win32TickCount,       win32Sleep,
         win32CurrentDirectory, win32ShowMessage,   win32OpenTextFile,
     };

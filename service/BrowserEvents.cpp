@@ -31,6 +31,7 @@ void VelnarLanJoin::onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t e
             service->serverStateChanged(HostStateIdle);
             break;
         case brenn::Querying:
+            if (browser::broadcastsSent(browser) == 0) service->updateProblem = UpdateNoBroadcast;
             service->serverStateChanged(HostStateQuerying);
             break;
         default:

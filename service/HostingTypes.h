@@ -25,8 +25,10 @@ enum HostResult : std::int32_t {
 // Which queries a hosted game answers. Replies are counted per query, of
 // however many datagrams. A sender is an IPv4 address, whatever its port.
 struct HostLimits {
-    // Answer only senders on this machine's own LAN: loopback, link-local
-    // and the private ranges. Off: any sender (the rates still hold).
+    // Answer only senders on this machine's own LAN: loopback, link-local,
+    // the private ranges and the subnets of the machine's interfaces. Off:
+    // any sender (the rates still hold). Either way a subnet's network or
+    // broadcast address is never answered.
     bool lanOnly = true;
     // Replies per second to one sender, and the most it may have at once
     // after a quiet spell (1 to 1000000 each).

@@ -25,6 +25,18 @@ enum CompareMode : std::int32_t {
     CompareCaseInsensitive = 3,
 };
 
+// What kept the last update from asking the network, as getUpdateProblem
+// tells it once the state hook has heard HostStateIdle.
+enum UpdateProblem : std::uint32_t {
+    UpdateFine = 0,         // nothing did: the servers that answered were listed
+    UpdateNoSocket = 1,     // the update could not open its sockets
+    UpdateNoBroadcast = 2,  // not one broadcast could be sent (no network, no route)
+};
+
+// A function that hears the service's trace lines (broadcast rounds,
+// servers asked again, parts that came twice), one line a call, no newline.
+using TraceHook = void (*)(const char* line, void* context);
+
 // The state codes the host's state hook receives.
 constexpr std::uint32_t HostStateIdle = 1;      // the update is over
 constexpr std::uint32_t HostStateQuerying = 4;  // the found servers are being queried

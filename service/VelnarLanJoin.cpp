@@ -37,7 +37,8 @@ VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
       keyMap(nullptr),
       updating(false),
       nextServerId(0),
-      browser(nullptr) {
+      browser(nullptr),
+      updateProblem(UpdateFine) {
     char secretKey[7];
     buildSecretKey(secretKey);
     browser = browser::create(joinMatchmaking->primaryName.c_str(), joinMatchmaking->secondaryName.c_str(),
@@ -64,6 +65,7 @@ void VelnarLanJoin::update() {
 std::string VelnarLanJoin::getName() { return getServiceId(); }
 
 void VelnarLanJoin::serverListFullUpdate() {
+    if (!updating) updateProblem = UpdateFine;
     updating = true;
     browser::clear(browser);
     browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
@@ -72,6 +74,7 @@ void VelnarLanJoin::serverListFullUpdate() {
 void VelnarLanJoin::serverListInfoUpdate(const std::string&, QueryType) { serverListFullUpdate(); }
 
 void VelnarLanJoin::serverListAuxUpdate(const std::string&, std::uint32_t, QueryType) {
+    if (!updating) updateProblem = UpdateFine;
     updating = true;
     browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
 }
@@ -97,6 +100,10 @@ std::uint32_t VelnarLanJoin::getNextServerId() { return ++nextServerId; }
 const char* VelnarLanJoin::getServiceId() { return serviceId != nullptr ? serviceId : ""; }
 
 bool VelnarLanJoin::browserReady() const { return browser != nullptr; }
+
+UpdateProblem VelnarLanJoin::getUpdateProblem() const { return updateProblem; }
+
+void VelnarLanJoin::setTraceHook(TraceHook hook, void* context) { browser::setTrace(browser, hook, context); }
 
 std::int32_t VelnarLanJoin::getVelnarQueryType(QueryType queryType) {
     if (queryType >= 0 && queryType <= 5) return static_cast<std::int32_t>(queryType);

@@ -73,6 +73,15 @@ public:
     const char* getServiceId();
     // False when the browser could not be created for want of storage.
     bool browserReady() const;
+    // What kept the last update from asking the network: UpdateFine, or
+    // UpdateNoBroadcast when not one broadcast could be sent (no network
+    // is up, no route), in which case no server could have answered.
+    UpdateProblem getUpdateProblem() const;
+    // Hands every trace line of the updates to hook (null: none), with
+    // context: each broadcast round, each server asked again and why, parts
+    // of a reply that came twice, replies given up, the receive buffer the
+    // system granted. Costs nothing while unset.
+    void setTraceHook(TraceHook hook, void* context);
 
     // The most player values written per key map entry and server, whatever
     // "numplayers" a server claims.
@@ -92,6 +101,7 @@ private:
     bool updating;
     std::uint32_t nextServerId;
     brenn::ServerBrowser* browser;
+    UpdateProblem updateProblem;
 
     friend class VelnarLanJoinProbe;  // lets tests reach the private mappings
 };

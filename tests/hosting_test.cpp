@@ -63,10 +63,23 @@ TEST(HostingReply, FixedKeysFirstThenSectionsThenPlayersNumberedFromZero) {
 }
 
 TEST(HostingSenders, OnlyHostsOnTheLanAreLocal) {
+    auto interface = [](const char* address, const char* mask, std::uint32_t flags) {
+        const std::uint32_t a = platform::SimulatedLan::address(address), m = platform::SimulatedLan::address(mask);
+        return platform::InterfaceAddress{a, m, (flags & platform::InterfaceBroadcast) ? (a | ~m) : 0, flags};
+    };
+    const std::uint32_t up = platform::InterfaceUp;
+    const platform::InterfaceAddress interfaces[] = {
+        interface("198.51.100.7", "255.255.255.0", up | platform::InterfaceBroadcast),
+        interface("10.8.0.1", "255.255.255.0", up | platform::InterfacePointToPoint),
+        interface("127.0.0.1", "255.0.0.0", up | platform::InterfaceLoopback),
+        interface("203.0.113.4", "255.255.255.254", up),
+        interface("100.64.0.1", "128.0.0.0", up | platform::InterfaceBroadcast),
+    };
     struct Case {
         const char* address;
         std::uint16_t port;
         bool reachable, local;
+        bool attached = false, subnetEnd = false;  // on the interfaces above
     };
     const Case cases[] = {
         {"10.0.0.1", 1, true, true},          {"10.255.255.254", 9, true, true},
@@ -78,10 +91,20 @@ TEST(HostingSenders, OnlyHostsOnTheLanAreLocal) {
         {"10.0.0.1", 0, false, true},         {"0.1.2.3", 9, false, false},
         {"0.0.0.0", 9, true, true},
         {"224.0.0.251", 9, false, false},     {"255.255.255.255", 9, false, false},
+        {"198.51.100.20", 9, true, false, true, false},  // an attached subnet of public addresses
+        {"198.51.100.255", 9, true, false, false, true}, // its broadcast
+        {"198.51.100.0", 9, true, false, false, true},   // its network
+        {"198.51.101.20", 9, true, false, false, false},
+        {"10.8.0.2", 9, true, true, false, false},       // beyond a point-to-point link
+        {"127.0.0.255", 9, true, true, false, false},    // no loopback subnet counts
+        {"203.0.113.5", 9, true, false, false, false},   // a /31 has no broadcast
+        {"100.100.0.1", 9, true, false, false, false},   // a /1 is no LAN
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isReachableSender(address(c.address), platform::hostToNet16(c.port)), c.reachable) << c.address;
         EXPECT_EQ(isLocalAddress(address(c.address)), c.local) << c.address;
+        EXPECT_EQ(onAttachedSubnet(address(c.address), interfaces, 5), c.attached) << c.address;
+        EXPECT_EQ(isSubnetBroadcast(address(c.address), interfaces, 5), c.subnetEnd) << c.address;
     }
 }
 

@@ -1,6 +1,9 @@
 // The browser core and LAN discovery, on the simulated LAN.
 #include "support/BrowserFixture.h"
 
+#include <map>
+#include <set>
+
 namespace brenn::testing {
 namespace {
 
@@ -46,7 +49,7 @@ TEST_F(Discovery, EndsAtTheFirstStepMoreThan3000msAfterTheBroadcast) {
 TEST_F(Discovery, PortRangesAlwaysEndAndStayInsideTheUdpRange) {
     struct Case {
         std::int32_t first, last, step;
-        std::vector<std::uint16_t> ports;
+        std::vector<std::uint16_t> ports;  // of one round
     };
     const Case cases[] = {
         {22000, 22003, 1, {22000, 22001, 22002, 22003}},
@@ -62,11 +65,105 @@ TEST_F(Discovery, PortRangesAlwaysEndAndStayInsideTheUdpRange) {
     for (const Case& c : cases) {
         lan_.clearSent();
         ASSERT_EQ(browser::lanUpdate(browser_, 1, c.first, c.last, c.step), NoError);
-        EXPECT_EQ(broadcastPorts(), c.ports) << c.first << ".." << c.last << " step " << c.step;
+        runToIdle(10);
+        // Every round sends every port once.
+        std::vector<std::uint16_t> expected;
+        for (std::int32_t round = 0; round < browser::MaxRounds; ++round)
+            expected.insert(expected.end(), c.ports.begin(), c.ports.end());
+        EXPECT_EQ(broadcastPorts(), expected) << c.first << ".." << c.last << " step " << c.step;
         for (const auto& d : lan_.sent()) EXPECT_EQ(d.payload, "\\status\\");
-        finishDiscovery();
-        runToIdle();
     }
+}
+
+TEST_F(Discovery, RoundsRepeatTheBroadcastInsideTheWindowAndAServerIsFoundOnce) {
+    std::vector<std::string> lines;
+    browser::setTrace(browser_, [](const char* line, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(line);
+    }, &lines);
+    lan_.setReceiveBufferCap(200000);
+    for (int i = 0; i < 20; ++i) lan_.addStatusServer("10.0.0." + std::to_string(10 + i), 22000 + i % 11, {Final});
+    ASSERT_EQ(startPass(), NoError);
+    const std::uint32_t start = lan_.now();
+    while (browser::state(browser_) == ListingLan) {
+        lan_.advance(5);
+        browser::think(browser_);
+    }
+    EXPECT_EQ(lan_.now() - start, 3005u);
+    // Round r begins at 0, 400, 1000, 1800 ms; its ports go 20 ms apart.
+    std::map<std::uint16_t, std::vector<std::uint32_t>> sentAt;
+    for (const auto& d : lan_.sent()) sentAt[d.toPort].push_back(d.sentAt - start);
+    ASSERT_EQ(sentAt.size(), 11u);
+    for (const auto& [port, times] : sentAt) {
+        ASSERT_EQ(times.size(), 4u) << port;
+        const std::uint32_t offset = (port - 22000u) * 20u;
+        for (int round = 0; round < 4; ++round) {
+            const std::uint32_t due = browser::RoundStart[round] + offset;
+            EXPECT_GE(times[round], due) << port << " round " << round;
+            EXPECT_LT(times[round], due + 5) << port << " round " << round;
+        }
+    }
+    EXPECT_EQ(browser::serverCount(browser_), 20);
+    EXPECT_EQ(browser::broadcastsSent(browser_), 44);
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), browser::DiscoveryReceiveBuffer);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], "broadcast round 4 of 4 to 255.255.255.255, ports 22000-22010: 44 sent, 0 refused in all; "
+                        "20 servers so far");
+    EXPECT_EQ(lines[4], "discovery over: 20 servers; receive buffer 200000 bytes");
+}
+
+TEST(DiscoveryInterfaces, EveryInterfaceWithABroadcastAddressIsAskedAndNoRouteEndsItEarly) {
+    struct Case {
+        const char* route;  // the interface 255.255.255.255 leaves by
+        bool listFails;
+        std::vector<std::string> targets;  // broadcast addresses sent to
+        int found;                         // of 3 + 3
+    };
+    const Case cases[] = {
+        {"10.1.0.1", false, {"255.255.255.255", "10.1.255.255", "10.2.255.255"}, 6},
+        {"10.2.0.1", false, {"255.255.255.255", "10.1.255.255", "10.2.255.255"}, 6},
+        {"10.9.0.2", false, {"255.255.255.255", "10.1.255.255", "10.2.255.255"}, 6},  // a VPN's
+        {"", false, {"10.1.255.255", "10.2.255.255"}, 6},
+        {"10.1.0.1", true, {"255.255.255.255"}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.route);
+        {
+            SimulatedLan lan("10.1.0.1");
+            lan.addInterface("127.0.0.1", "255.0.0.0", platform::InterfaceUp | platform::InterfaceLoopback);
+            lan.addInterface("10.1.0.1", "255.255.0.0");
+            lan.addInterface("10.2.0.1", "255.255.0.0");
+            lan.addInterface("10.9.0.2", "255.255.255.255", SimulatedLan::PointToPointInterface);
+            lan.setBroadcastRoute(c.route);
+            lan.setInterfaceListFails(c.listFails);
+            for (int i = 0; i < 3; ++i) {
+                lan.addStatusServer("10.1.0." + std::to_string(10 + i), 22000 + i, {Final});
+                lan.addStatusServer("10.2.0." + std::to_string(10 + i), 22000 + i, {Final});
+            }
+            ServerBrowser* b = browser::create("p", "s", "k", 4, nullptr, 1, nullptr);
+            ASSERT_EQ(browser::lanUpdate(b, 1, 22000, 22010, 1), NoError);
+            lan.advance(3001);
+            browser::think(b);
+            std::set<std::string> targets;
+            for (const auto& d : lan.sent()) targets.insert(platform::addressToText(d.toAddress));
+            EXPECT_EQ(targets, std::set<std::string>(c.targets.begin(), c.targets.end()));
+            EXPECT_EQ(browser::serverCount(b), c.found);
+            browser::destroy(b);
+        }
+    }
+    // Nowhere to send at all: discovery ends once every round was tried.
+    SimulatedLan lan("10.9.0.2");
+    lan.addInterface("10.9.0.2", "255.255.255.255", SimulatedLan::PointToPointInterface);
+    lan.setBroadcastRoute("");
+    ServerBrowser* b = browser::create("p", "s", "k", 4, nullptr, 1, nullptr);
+    ASSERT_EQ(browser::lanUpdate(b, 1, 22000, 22010, 1), NoError);
+    const std::uint32_t start = lan.now();
+    while (browser::state(b) == ListingLan && lan.now() - start < 4000) {
+        lan.advance(10);
+        browser::think(b);
+    }
+    EXPECT_EQ(lan.now() - start, browser::RoundStart[3] + 200);
+    EXPECT_EQ(browser::broadcastsSent(b), 0);
+    browser::destroy(b);
 }
 
 TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
@@ -85,8 +182,10 @@ TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     lan_.advance(3001);
     browser::think(browser_);
     using Found = std::vector<std::pair<std::string, std::uint16_t>>;
-    EXPECT_EQ(servers(), (Found{{"10.0.0.7", 22000}, {"10.0.0.12", 22000}, {"10.0.0.7", 22003},
-                                {"10.0.0.10", 22010}, {"10.0.0.11", 22005}}));
+    // In order of arrival: port 22000 is asked at once, the others in the
+    // step 3001 ms on, behind the answer that was waiting since 3000.
+    EXPECT_EQ(servers(), (Found{{"10.0.0.7", 22000}, {"10.0.0.12", 22000}, {"10.0.0.11", 22005},
+                                {"10.0.0.7", 22003}, {"10.0.0.10", 22010}}));
     EXPECT_EQ(browser::serverAt(browser_, -1), nullptr);
     EXPECT_EQ(browser::serverAt(browser_, 5), nullptr);
 }

@@ -2,6 +2,8 @@
 // time-outs, progress and the end of a pass.
 #include "support/BrowserFixture.h"
 
+#include <map>
+
 namespace brenn::testing {
 namespace {
 
@@ -186,6 +188,186 @@ TEST_F(QueryEngine, AtMost64SlotsAreReadInAStep) {
     EXPECT_EQ(serverEvents().size(), 70u);
     step();
     EXPECT_EQ(browser::state(browser_), Idle);
+}
+
+}  // namespace
+}  // namespace brenn::testing
+
+namespace brenn::testing {
+namespace {
+
+// The datagrams of a numbered reply of three parts to query number q.
+std::vector<std::string> numberedReply(int q) {
+    const std::string id = "\\queryid\\" + std::to_string(q) + ".";
+    return {"\\hostname\\Alpha" + id + "1", "\\numplayers\\2" + id + "2", "\\mapname\\dust\\final\\" + id + "3"};
+}
+
+class QueryRetries : public QueryEngine {
+protected:
+    // A server at 10.0.1.1:22000 that answers its query number q (from 1)
+    // with the parts script[q-1] of numberedReply(q), in the given order,
+    // 2 ms apart (0 stands for an unnumbered datagram: the reply's text
+    // without its queryid). Queries past the script go unanswered.
+    void addScriptedServer(std::vector<std::vector<int>> script) {
+        lan_.addServer("10.0.1.1", 22000, [this, script](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
+            if (request.broadcast) return lan.reply(request, "\\final\\");
+            const int q = ++queriesSeen_;
+            if (q > static_cast<int>(script.size())) return;
+            std::uint32_t delay = 0;
+            for (int part : script[q - 1]) {
+                std::string datagram = part == 0 ? "\\hostname\\Alpha\\final\\" : numberedReply(q)[part - 1];
+                lan.reply(request, datagram, delay);
+                delay += 2;
+            }
+        });
+    }
+    int queriesSeen_ = 0;
+};
+
+TEST_F(QueryRetries, QuietServersAreAskedAgainAndTheReplyIsHeldUntilEveryPartCame) {
+    struct Case {
+        const char* name;
+        std::vector<std::vector<int>> script;  // parts sent for each query
+        bool reported;
+        int queries;
+    };
+    const Case cases[] = {
+        {"in order", {{1, 2, 3}}, true, 1},
+        {"final part first", {{3, 1, 2}}, true, 1},
+        {"every part twice", {{1, 1, 3, 2, 3, 2}}, true, 1},
+        {"first query lost", {{}, {1, 2, 3}}, true, 2},
+        {"three queries lost", {{}, {}, {}, {2, 3, 1}}, true, 4},
+        {"four queries lost", {{}, {}, {}, {}}, false, 4},
+        {"a part lost, asked again", {{1, 3}, {2}}, true, 2},
+        {"a part never comes", {{1, 3}, {1, 3}, {3}, {1}}, false, 4},
+        {"numbering nothing", {{0}}, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeBrowser(1);
+        queriesSeen_ = 0;
+        events_.clear();
+        lan_.setLatency("10.0.1.1", 7);
+        addScriptedServer(c.script);
+        discover();
+        const std::uint32_t start = lan_.now();
+        runToIdle();
+        EXPECT_EQ(serverEvents().size(), c.reported ? 1u : 0u);
+        EXPECT_EQ(queriesSeen_, c.queries);
+        // Asked again only after more than 500 ms without news, and never
+        // after the first query's 3 s.
+        const auto sent = queries();
+        for (std::size_t k = 1; k < sent.size(); ++k) EXPECT_GT(sent[k].sentAt - sent[k - 1].sentAt, 500u);
+        for (const auto& q : sent) EXPECT_LE(q.sentAt - start, 3000u);
+        BrowserServer* s = browser::serverAt(browser_, 0);
+        if (c.reported) {
+            EXPECT_EQ(s->ping, 7);  // from the query that was answered
+            EXPECT_STREQ(server::stringValue(s, "hostname", ""), "Alpha");
+            if (c.script[0] != std::vector<int>{0}) {
+                EXPECT_EQ(server::intValue(s, "numplayers", 0), 2);
+                EXPECT_STREQ(server::stringValue(s, "mapname", ""), "dust");
+            }
+        }
+        lan_.clearSent();
+        browser::clear(browser_);
+    }
+}
+
+// A LAN of servers whose replies come in three numbered parts, browsed
+// once clean and once impaired: every server listed on the impaired LAN
+// holds exactly the pairs it holds on the clean one.
+using Record = std::map<std::string, std::string>;
+
+std::map<std::string, Record> browse(SimulatedLan& lan, ServerBrowser*& browser, int servers) {
+    for (int i = 1; i <= servers; ++i) {
+        const std::string name = "server" + std::to_string(i);
+        lan.addServer(serverAddress(i), static_cast<std::uint16_t>(22000 + i % 11),
+                      [name, q = 0](SimulatedLan& l, const SimulatedLan::Datagram& request) mutable {
+                          const std::string id = "\\queryid\\" + std::to_string(++q) + ".";
+                          std::vector<std::string> parts = {"\\hostname\\" + name + id + "1",
+                                                            "\\numplayers\\3\\player_0\\a\\player_1\\b" + id + "2",
+                                                            "\\player_2\\c\\mapname\\" + name + "\\final\\" + id + "3"};
+                          for (std::size_t k = 0; k < parts.size(); ++k)
+                              l.reply(request, parts[k], static_cast<std::uint32_t>(k));
+                      });
+    }
+    std::map<std::string, Record> found;
+    browser::lanUpdate(browser, 1, 22000, 22010, 1);
+    for (int steps = 0; browser::state(browser) != Idle && steps < 2000; ++steps) {
+        browser::think(browser);
+        lan.advance(5);
+    }
+    for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
+        BrowserServer* s = browser::serverAt(browser, i);
+        Record record;
+        for (const char* key : {"hostname", "numplayers", "player_0", "player_1", "player_2", "mapname"})
+            if (const KeyValuePair* pair = server::findPair(s, key)) record[key] = pair->value;
+        found[std::string(server::address(s)) + ":" + std::to_string(server::queryPort(s))] = record;
+    }
+    return found;
+}
+
+void countReported(ServerBrowser*, std::int32_t event, void* instance, void*, std::int32_t) {
+    if (event == ServerUpdated) ++*static_cast<int*>(instance);
+}
+
+TEST(ImpairedLan, ListedRecordsAreTheCleanLansValueByValue) {
+    using Impairment = SimulatedLan::Impairment;
+    struct Case {
+        const char* name;
+        Impairment toPlayer, fromPlayer;
+        int atLeast;  // of 60 servers
+    };
+    Impairment bursty;
+    bursty.burstStart = 0.03;
+    bursty.burstEnd = 0.4;
+    Impairment duplicated;
+    duplicated.duplicate = 0.3;
+    Impairment reordered;
+    reordered.reorder = 0.3;
+    reordered.reorderDelay = 40;
+    Impairment lossy;
+    lossy.loss = 0.2;
+    Impairment everything = bursty;
+    everything.duplicate = 0.2;
+    everything.reorder = 0.2;
+    everything.reorderDelay = 25;
+    const Case cases[] = {
+        {"bursty loss", bursty, bursty, 60},
+        {"duplication", duplicated, duplicated, 60},
+        {"reordering", reordered, reordered, 60},
+        {"20 % loss", lossy, lossy, 56},
+        {"all at once", everything, everything, 58},
+    };
+    std::map<std::string, Record> clean;
+    {
+        SimulatedLan lan;
+        int reported = 0;
+        ServerBrowser* browser = browser::create("p", "s", "k", 8, countReported, 1, &reported);
+        clean = browse(lan, browser, 60);
+        browser::destroy(browser);
+        ASSERT_EQ(clean.size(), 60u);
+        ASSERT_EQ(reported, 60);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedLan lan;
+        lan.setImpairment(SimulatedLan::Direction::ToPlayer, c.toPlayer, 7);
+        lan.setImpairment(SimulatedLan::Direction::FromPlayer, c.fromPlayer, 8);
+        int reported = 0;
+        ServerBrowser* browser = browser::create("p", "s", "k", 8, countReported, 1, &reported);
+        std::map<std::string, Record> impaired = browse(lan, browser, 60);
+        // Every server reported is complete and exactly as on the clean LAN.
+        int complete = 0;
+        for (const auto& [endpoint, record] : impaired) {
+            if (record.size() != 6) continue;
+            ++complete;
+            EXPECT_EQ(record, clean.at(endpoint)) << endpoint;
+        }
+        EXPECT_EQ(reported, complete);
+        EXPECT_GE(complete, c.atLeast);
+        browser::destroy(browser);
+    }
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST_F(Service, AFullUpdateAsTheHostSeesIt) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "NoGameName"}));
     EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateFine);
     const std::size_t callsAfter = calls_.size();
     const std::size_t sentAfter = lan_.sent().size();
     service().update();
@@ -144,11 +145,12 @@ TEST_F(Service, AuxUpdatesKeepServersAndRequestsDuringAPassChangeNothing) {
     EXPECT_TRUE(service().isUpdating());
     lan_.advance(3001);
     drive();
-    // 10.0.0.7 was queried again (and stayed silent): the list was kept.
+    // 10.0.0.7 was queried again (four times, as it stayed silent): the
+    // list was kept.
     int queriesTo7 = 0;
     for (const auto& d : lan_.sent())
         queriesTo7 += d.toAddress == platform::SimulatedLan::address("10.0.0.7") ? 1 : 0;
-    EXPECT_EQ(queriesTo7, 2);
+    EXPECT_EQ(queriesTo7, 1 + 4);
     EXPECT_EQ(matchmaking_.serverDataCount, 2);
     // An info update starts from an empty list, like a full one.
     lan_.clearSent();
@@ -156,6 +158,33 @@ TEST_F(Service, AuxUpdatesKeepServersAndRequestsDuringAPassChangeNothing) {
     lan_.advance(3001);
     drive();
     EXPECT_EQ(stateCodes().back(), 1u);
+}
+
+TEST_F(Service, AnUpdateThatCouldSendNoBroadcastSaysSoAndTracesItsRounds) {
+    std::vector<std::string> lines;
+    service().setTraceHook([](const char* line, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(line);
+    }, &lines);
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    // A point-to-point link and no route for 255.255.255.255: nothing can
+    // be sent, and the update ends once every round was tried.
+    lan_.addInterface("10.0.9.1", "255.255.255.255", platform::SimulatedLan::PointToPointInterface);
+    lan_.setBroadcastRoute("");
+    const std::uint32_t start = lan_.now();
+    fullUpdate();
+    EXPECT_LT(lan_.now() - start, 2100u);
+    EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{4, 1}));
+    EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateNoBroadcast);
+    EXPECT_EQ(matchmaking_.serverDataCount, 0);
+    EXPECT_EQ(lines.back(), "discovery over: 0 servers; receive buffer 1048576 bytes");
+    // A network with a broadcast address comes up: the next update asks it.
+    lines.clear();
+    lan_.addInterface("10.0.0.2", "255.255.255.0");
+    fullUpdate();
+    EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateFine);
+    EXPECT_EQ(matchmaking_.serverDataCount, 1);
+    EXPECT_EQ(lines.front(), "broadcast round 1 of 4 to 255.255.255.255, 10.0.0.255, ports 22000-22010: "
+                             "11 sent, 11 refused in all; 1 servers so far");
 }
 
 TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {

@@ -43,6 +43,7 @@ VelnarLanHost::~VelnarLanHost() {
 void VelnarLanHost::update() {
     if (state->socket == platform::InvalidSocket) return;
     char buffer[QueryBuffer];
+    const std::uint32_t now = platform::tickCount();
     // The socket never waits: a failed receive is the end of what is there
     // (or a failure that the next step tries past).
     for (std::int32_t read = 0; read < MaxDatagramsPerStep; ++read) {
@@ -50,7 +51,7 @@ void VelnarLanHost::update() {
         std::uint16_t port = 0;
         const int length = platform::receiveFrom(state->socket, buffer, QueryBuffer, &address, &port);
         if (length < 0) break;
-        switch (state->gate.admit(buffer, length, address, port, platform::tickCount())) {
+        switch (state->gate.admit(buffer, length, address, port, now)) {
             case hosting::Answer:
                 answer(address, port);
                 break;

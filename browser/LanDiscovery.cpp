@@ -115,8 +115,9 @@ std::int32_t openBroadcastSocket(ServerBrowser* browser) {
     // More servers answering within a few ms than the system's default
     // buffer holds would be dropped by the kernel. A smaller grant is
     // no failure: the rounds and the spread still help.
+    const bool ask = !browser->classic && browser->receiveBufferRequest > 0;
     browser->discovery.receiveBuffer =
-        browser->classic ? -1 : platform::setReceiveBuffer(browser->broadcastSocket, DiscoveryReceiveBuffer);
+        ask ? platform::setReceiveBuffer(browser->broadcastSocket, browser->receiveBufferRequest) : -1;
     return NoError;
 }
 

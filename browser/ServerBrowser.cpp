@@ -17,6 +17,16 @@ void copyName(char (&buffer)[32], const char* text) {
     buffer[sizeof buffer - 1] = '\0';
 }
 
+// BRENN_DISCOVERY=classic, or BRENN_DISCOVERY=buffer=N: the benchmarks'
+// settings (see the fields in ServerBrowser.h).
+void benchmarkSettings(ServerBrowser* browser) {
+    browser->receiveBufferRequest = DiscoveryReceiveBuffer;
+    const char* setting = std::getenv("BRENN_DISCOVERY");
+    if (setting == nullptr) return;
+    browser->classic = std::strcmp(setting, "classic") == 0;
+    if (std::strncmp(setting, "buffer=", 7) == 0) browser->receiveBufferRequest = std::atoi(setting + 7);
+}
+
 DynArray* createServerList() {
     return dynarray::create(sizeof(BrowserServer*), ServerListGrowth, server::freeServer);
 }
@@ -53,8 +63,7 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->sortKey = "";
     browser->broadcastSocket = platform::InvalidSocket;
     browser->discovery.receiveBuffer = -1;
-    const char* discovery = std::getenv("BRENN_DISCOVERY");
-    browser->classic = discovery != nullptr && std::strcmp(discovery, "classic") == 0;
+    benchmarkSettings(browser);
     platform::startSockets();
     return browser;
 }

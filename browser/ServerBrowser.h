@@ -40,12 +40,16 @@ struct ServerBrowser {
     StringPool* stringPool;           // every key and value text of the servers
     ServerIndex serverIndex;          // (address, port) to position in servers
     DiscoveryRounds discovery;        // the broadcasts of the pass
-    // Set from the environment variable BRENN_DISCOVERY=classic at
-    // creation, for benchmarks that measure the browser as it was: one
+    // Benchmark settings, read at creation from the environment variable
+    // BRENN_DISCOVERY. "classic" measures the browser as it was: one
     // broadcast round to 255.255.255.255 only, all ports at once, the
     // system's receive buffer, one query per server, and a reply complete
     // with its "\final\" datagram whatever its numbering says.
+    // "buffer=N" asks for N bytes of discovery receive buffer instead of
+    // DiscoveryReceiveBuffer; "buffer=0" asks for none, leaving the
+    // system's default.
     std::int32_t classic;
+    std::int32_t receiveBufferRequest;
     BrowserTrace trace;               // null: no trace
     void* traceContext;
 };

@@ -9,6 +9,9 @@
 #                                            passes' in FILE.pass.jsonl)
 #   scripts/bench.sh --pass [--runs N]       only the whole passes, each case
 #                                            run N times (default 3)
+#   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
+#                                            listed per condition, K passes a
+#                                            loss case (default 10)
 # The real-socket benchmarks move the benchmark process into a network
 # namespace of its own (root or user namespaces needed, else they are
 # skipped): their broadcast reaches only that namespace's loopback. The
@@ -20,11 +23,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 keep=""
 passes=yes
 benchmarks=yes
+discovery=""
 runs=3
+discovery_passes=10
 while (( $# )); do
     case $1 in
         --json) keep=$2; shift 2 ;;
         --pass) benchmarks=""; shift ;;
+        --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
+        --passes) discovery_passes=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         *) break ;;
     esac
@@ -37,7 +44,7 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass lanserver >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim lanserver lanbrowse >/dev/null
 
 status=0
 trap 'exit 130' INT
@@ -51,5 +58,8 @@ fi
 if [[ -n $passes ]]; then
     [[ -n $benchmarks ]] && echo
     "$root/scripts/bench_pass.sh" "$build" "$runs" "${keep:+$keep.pass.jsonl}" || status=1
+fi
+if [[ -n $discovery ]]; then
+    "$root/scripts/bench_discovery.sh" "$build" "$discovery_passes" "${keep:+$keep.discovery.jsonl}" || status=1
 fi
 exit $status

@@ -3,8 +3,10 @@
 # network namespaces joined by a veth pair (scripts/lib/simlan.sh), lanserver
 # with 10, 100 and 1000 servers answering at once or 20 ms late, and
 # brenn_pass (a host on the plug-in's public interface calling update() in a
-# tight loop) with 8 and 64 queries at once. Prints the table of
-# scripts/pass_table.py; exits non-zero when a target is missed.
+# tight loop) with 8 and 64 queries at once, each case for the browser as it
+# is and as it was (BRENN_DISCOVERY=classic), counting the queries the
+# player sent. Prints the table of scripts/pass_table.py; exits non-zero
+# when a target is missed.
 #   scripts/bench_pass.sh BUILD_DIR [RUNS] [JSON_LINES_FILE]
 # Each case runs RUNS times (default 3); the table shows the median run.
 # Needs root for the namespaces, and skips with a message otherwise. It never
@@ -58,15 +60,21 @@ for servers in 10 100 1000; do
         first=$(sed -n 's/.*"address": "\([^"]*\)", "port": \([0-9]*\),.*/\1:\2/p' "$tmp/servers.json" | sed -n 1p)
         for queries in 8 64; do
             for ((run = 1; run <= runs; run++)); do
-                # Every run starts with the host knowing no server's link
-                # address, as on a LAN it never talked to: each first query
-                # also resolves its address (ARP), on the host's CPU.
-                ip -n "$SIMLAN_PLAYER" neigh flush all
-                # The key map is read from the current directory.
-                line=$(cd "$root" && simlan_player "$pass" --queries "$queries" --ping "$first" "${pings[@]}" --timeout 60) ||
-                    { echo "whole pass: $servers servers, $queries queries, ${delay} ms: the pass failed" >&2; exit 1; }
-                echo "{\"servers\": $servers, \"delay_ms\": $delay, \"spread_ms\": $spread, \"run\": $run, ${line#\{}" \
-                    >>"$results"
+                for behaviour in before after; do
+                    setting=""
+                    [[ $behaviour == before ]] && setting=classic
+                    # Every run starts with the host knowing no server's link
+                    # address, as on a LAN it never talked to: each first query
+                    # also resolves its address (ARP), on the host's CPU.
+                    ip -n "$SIMLAN_PLAYER" neigh flush all
+                    simlan_count_udp
+                    # The key map is read from the current directory.
+                    line=$(cd "$root" && BRENN_DISCOVERY=$setting simlan_player "$pass" --queries "$queries" \
+                        --ping "$first" "${pings[@]}" --timeout 60) ||
+                        { echo "whole pass: $servers servers, $queries queries, ${delay} ms: the pass failed" >&2; exit 1; }
+                    echo "{\"servers\": $servers, \"delay_ms\": $delay, \"spread_ms\": $spread, \"run\": $run," \
+                        "\"behaviour\": \"$behaviour\", \"queries_sent\": $(simlan_queries_sent), ${line#\{}" >>"$results"
+                done
             done
         done
         simlan_stop_servers

@@ -10,6 +10,7 @@ command -v make >/dev/null || missing+=(make)
 [[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
 [[ -f /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
 command -v ip >/dev/null || missing+=(iproute2)
+command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)
 for extra in "$@"; do
     dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")

@@ -254,10 +254,10 @@ TEST_F(QueryRetries, QuietServersAreAskedAgainAndTheReplyIsHeldUntilEveryPartCam
         runToIdle();
         EXPECT_EQ(serverEvents().size(), c.reported ? 1u : 0u);
         EXPECT_EQ(queriesSeen_, c.queries);
-        // Asked again only after more than 500 ms without news, and never
-        // after the first query's 3 s.
+        // Asked again only after more than RetryInterval without news, and
+        // never after the first query's 3 s.
         const auto sent = queries();
-        for (std::size_t k = 1; k < sent.size(); ++k) EXPECT_GT(sent[k].sentAt - sent[k - 1].sentAt, 500u);
+        for (std::size_t k = 1; k < sent.size(); ++k) EXPECT_GT(sent[k].sentAt - sent[k - 1].sentAt, browser::RetryInterval);
         for (const auto& q : sent) EXPECT_LE(q.sentAt - start, 3000u);
         BrowserServer* s = browser::serverAt(browser_, 0);
         if (c.reported) {

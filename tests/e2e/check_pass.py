@@ -112,15 +112,17 @@ class Checker:
 
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("--manifest", required=True)
+    p.add_argument("--manifest", required=True, action="append", help="one per lanserver")
     p.add_argument("--key-map", required=True)
     p.add_argument("--json", required=True, help="lanbrowse --json output, one pass per line")
     p.add_argument("--pass", dest="pass_number", type=int, default=1)
     p.add_argument("--expect-new", choices=["true", "false"], default="true")
     p.add_argument("--margin", type=int, default=500, help="ping and time margin, ms")
+    p.add_argument("--at-least", type=int, default=None,
+                   help="on a lossy LAN: at least this many of the expected servers, and no other")
     args = p.parse_args()
 
-    manifest = json.load(open(args.manifest))
+    manifest = [server for path in args.manifest for server in json.load(open(path))]
     entries = load_key_map(args.key_map)
     passes = [json.loads(line) for line in open(args.json) if line.strip()]
     result = next((x for x in passes if x["pass"] == args.pass_number), None)
@@ -135,8 +137,13 @@ def main():
     got = [f'{s["address"]}:{s["port"]}' for s in result["servers"]]
     c.expect(result["finished"], "the pass did not finish")
     c.expect(len(got) == len(set(got)), f"a server is listed twice: {got}")
-    c.expect(set(got) == wanted,
-             f"servers found differ: missing {sorted(wanted - set(got))}, unexpected {sorted(set(got) - wanted)}")
+    if args.at_least is None:
+        c.expect(set(got) == wanted,
+                 f"servers found differ: missing {sorted(wanted - set(got))}, unexpected {sorted(set(got) - wanted)}")
+    else:
+        c.expect(set(got) <= wanted, f"unexpected servers {sorted(set(got) - wanted)}")
+        c.expect(len(got) >= args.at_least, f"{len(got)} of {len(wanted)} found, expected at least {args.at_least}")
+        wanted = set(got)
 
     # Hooks: 4 then 1, one report per server, progress never falls and reaches 100.
     c.expect(result["states"] == [4, 1], f'state codes {result["states"]}, expected [4, 1]')
@@ -182,10 +189,13 @@ def main():
         c.expect(sorted(sort["announced"]) == sorted(got), "the sort announced other servers than were found")
 
     # Timing: discovery takes 3 s; a silent server adds its 3 s time-out.
+    # On a lossy LAN servers asked again take longer.
     silent = any(s["behaviour"] == "silent" for s in manifest)
     low = 6000 if silent else 3000
-    c.expect(low <= result["elapsed_ms"] < low + 2 * args.margin + max([0] + [s["delay"] for s in manifest]),
-             f'pass took {result["elapsed_ms"]} ms, expected about {low}')
+    high = low + 2 * args.margin + max([0] + [s["delay"] for s in manifest])
+    if args.at_least is not None:
+        high = low + 6000 + 2 * args.margin
+    c.expect(low <= result["elapsed_ms"] < high, f'pass took {result["elapsed_ms"]} ms, expected about {low}')
 
     summary = (f'pass {args.pass_number}: {len(got)} servers in {result["elapsed_ms"]} ms, '
                f'pings {min(pings) if pings else "-"}..{max(pings) if pings else "-"} ms')

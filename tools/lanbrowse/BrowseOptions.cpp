@@ -45,7 +45,8 @@ const char* usage() {
            "  --watch S         browse again every S seconds (full updates)\n"
            "  --aux             with --watch: aux updates, keeping the servers found\n"
            "  --passes N        passes in watch mode, 1 to 1000 (default 10)\n"
-           "  --trace           every hook call as a line on standard error\n"
+           "  --trace           every hook call, and the service's trace (broadcast\n"
+           "                    rounds, servers asked again), as lines on standard error\n"
            "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
            "  --timeout S       give a pass up after S seconds (default 30)\n"
            "  --help            this text\n";

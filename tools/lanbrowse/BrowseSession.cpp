@@ -23,7 +23,10 @@ BrowseSession::BrowseSession(const BrowseOptions& options, ProgressDisplay* disp
     host_.newServerDataHook = &BrowseSession::onNewServerData;
     host_.stateChangedHook = &BrowseSession::onStateChanged;
     service_ = CreateJoinClass("lanbrowse", &host_);
+    if (service_ && options.trace) service_->setTraceHook(&BrowseSession::onTrace, display_);
 }
+
+void BrowseSession::onTrace(const char* line, void* context) { static_cast<ProgressDisplay*>(context)->serviceTrace(line); }
 
 BrowseSession::~BrowseSession() { delete service_; }
 
@@ -75,6 +78,7 @@ PassResult BrowseSession::runPass(int number, bool aux, const std::atomic<bool>&
     }
     result.elapsedMs = static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    result.problem = service_->getUpdateProblem();
     display_->passEnded(static_cast<int>(result.servers.size()), result.elapsedMs, result.finished, stop.load());
     if (result.finished && !options_.sortKey.empty()) {
         result.sortedPass = true;

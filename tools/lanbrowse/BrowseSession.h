@@ -31,6 +31,7 @@ struct PassResult {
     bool finished = false;                                // the state hook heard 1
     bool sortedPass = false;                              // a sort was requested
     long elapsedMs = 0;                                   // request to state 1
+    brenn::matchmaking::UpdateProblem problem = brenn::matchmaking::UpdateFine;
 };
 
 class BrowseSession {
@@ -53,6 +54,7 @@ private:
     static void onNewServerData(brenn::matchmaking::ServerData* record, std::uint32_t progress, bool isNew,
                                 void* context);
     static void onStateChanged(std::uint32_t state, void* context);
+    static void onTrace(const char* line, void* context);
 
     const BrowseOptions options_;
     ProgressDisplay* display_;

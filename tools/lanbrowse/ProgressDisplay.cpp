@@ -40,6 +40,12 @@ void ProgressDisplay::serverReported(const std::string& endpoint, std::uint32_t 
     if (terminal_) drawBar();
 }
 
+void ProgressDisplay::serviceTrace(const char* line) {
+    if (!trace_) return;
+    endBarLine();
+    std::fprintf(stderr, "trace: %s\n", line);
+}
+
 void ProgressDisplay::sortAnnounced(const std::string& endpoint) {
     if (trace_) std::fprintf(stderr, "trace: sorted %s\n", endpoint.c_str());
 }

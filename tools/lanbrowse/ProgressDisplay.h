@@ -17,6 +17,8 @@ public:
     void stateChanged(std::uint32_t code);
     void serverReported(const std::string& endpoint, std::uint32_t progress, bool isNew, int found);
     void sortAnnounced(const std::string& endpoint);
+    // A trace line of the service (broadcast rounds, servers asked again).
+    void serviceTrace(const char* line);
     // Ends the bar's line; nothing when no bar is shown.
     void passEnded(int found, long elapsedMs, bool finished, bool interrupted);
 

@@ -69,7 +69,11 @@ int main(int argc, char** argv) {
         if (!pass.finished) {
             status = 1;
         } else if (pass.servers.empty()) {
-            std::cerr << "lanbrowse: no server answered on the LAN (UDP ports 22000-22010)\n";
+            if (pass.problem == brenn::matchmaking::UpdateNoBroadcast)
+                std::cerr << "lanbrowse: no broadcast could be sent (no network is up, or none has a route for"
+                             " broadcasts): no server could answer\n";
+            else
+                std::cerr << "lanbrowse: no server answered on the LAN (UDP ports 22000-22010)\n";
             status = 2;
         } else {
             status = 0;

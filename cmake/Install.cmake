@@ -15,7 +15,7 @@ include(CMakePackageConfigHelpers)
 # in for them (tests/package checks this for every header listed here).
 set(BRENN_PUBLIC_HEADERS
   service/VelnarLanJoin.h service/IService.h service/IJoinService.h service/IHostService.h
-  service/MatchmakingTypes.h
+  service/MatchmakingTypes.h service/VelnarLanHost.h service/HostingTypes.h
   host/JoinMatchmaking.h host/ServerData.h
   keymap/KeyMap.h keymap/KeyMapEntry.h
   platform/Export.h platform/Platform.h platform/SimulatedLan.h)

@@ -26,6 +26,12 @@ constexpr std::uint32_t NoAddress = 0xFFFFFFFFu;
 // Size of the current-directory buffer the service reads into.
 constexpr std::uint32_t MaxPathLength = 260;
 
+// Why bindUdpSocket failed.
+enum BindFailure : int {
+    BindInUse = 1,   // another socket holds the port
+    BindFailed = 2,  // anything else: no socket, a port that cannot be bound
+};
+
 // One IPv4 interface of this machine, as listInterfaces reports it.
 // Addresses in network byte order.
 struct InterfaceAddress {
@@ -74,6 +80,12 @@ struct Operations {
     int (*pollReadable)(const Socket* sockets, int count, std::uint8_t* readable);
     // Closes a socket; InvalidSocket is ignored.
     void (*closeSocket)(Socket socket);
+    // Opens an IPv4 UDP socket bound to port (host byte order, not 0) on
+    // every address of the machine. It receives what is sent to that port,
+    // broadcasts included, and neither its sends nor its receives wait.
+    // Result: the socket, or InvalidSocket with *failure set to BindInUse
+    // when another socket holds the port, BindFailed otherwise.
+    Socket (*bindUdpSocket)(std::uint16_t port, int* failure);
     // Asks for a receive buffer of bytes on the socket. Result: the size
     // the system then reports (smaller where it caps the request, larger
     // where it counts its own overhead), or -1 when it took no request.
@@ -139,6 +151,9 @@ inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable
     return current().pollReadable(sockets, count, readable);
 }
 inline void closeSocket(Socket s) { current().closeSocket(s); }
+inline Socket bindUdpSocket(std::uint16_t port, int* failure) {
+    return current().bindUdpSocket(port, failure);
+}
 inline int setReceiveBuffer(Socket s, int bytes) { return current().setReceiveBuffer(s, bytes); }
 inline int listInterfaces(InterfaceAddress* out, int capacity) {
     return current().listInterfaces(out, capacity);

@@ -94,6 +94,25 @@ void posixCloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::close(static_cast<int>(socket));
 }
 
+// No SO_REUSEADDR: a port that another socket holds is refused, so that two
+// games never share one query port.
+Socket posixBindUdpSocket(std::uint16_t port, int* failure) {
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) return InvalidSocket;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if (errno == EADDRINUSE) *failure = BindInUse;
+        ::close(fd);
+        return InvalidSocket;
+    }
+    return static_cast<Socket>(fd);
+}
+
 int posixSetReceiveBuffer(Socket socket, int bytes) {
     const int fd = static_cast<int>(socket);
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) != 0) return -1;
@@ -189,7 +208,7 @@ const Operations& native() {
     static const Operations operations = {
         posixStartSockets,   posixEndSockets,    posixOpenUdpSocket,     posixEnableBroadcast,
         posixSendTo,         posixReceiveFrom,   posixPollReadable,      posixCloseSocket,
-        posixSetReceiveBuffer, posixListInterfaces,
+        posixBindUdpSocket,  posixSetReceiveBuffer, posixListInterfaces,
         posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
         posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
     };

@@ -126,7 +126,8 @@ check_exports() {
     # Mangled names: the service's constructor and destructor, its members,
     # the interfaces' constructors and assignment operators, the platform
     # table that hosts may swap.
-    for pattern in '^CreateJoinClass$' \
+    for pattern in '^CreateJoinClass$' '^CreateHostClass$' \
+        '^_ZN5brenn11matchmaking6velnar13VelnarLanHostC[12]E' '^_ZN5brenn11matchmaking6velnar13VelnarLanHost6updateEv$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoinC[12]E' '^_ZN5brenn11matchmaking6velnar13VelnarLanJoinD[12]Ev$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoin6updateEv$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoin11sortServersE' \

@@ -8,6 +8,7 @@
 #include "../platform/Export.h"
 #include "IHostService.h"
 #include "IJoinService.h"
+#include "VelnarLanHost.h"
 #include "MatchmakingTypes.h"
 
 #include <cstdint>

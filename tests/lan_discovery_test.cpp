@@ -215,6 +215,40 @@ TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     EXPECT_EQ(browser::serverAt(browser_, 5), nullptr);
 }
 
+TEST_F(Discovery, SocketsBoundOnOtherHostsHearTheBroadcastAndAnswerFromTheirPort) {
+    int failure = 0;
+    lan_.addSilentServer("10.0.0.20", 22001);
+    lan_.setBindAddress("10.0.0.20");
+    const platform::Socket game = platform::bindUdpSocket(22000, &failure);
+    ASSERT_NE(game, platform::InvalidSocket);
+    EXPECT_EQ(platform::bindUdpSocket(22000, &failure), platform::InvalidSocket);
+    EXPECT_EQ(failure, platform::BindInUse);
+    EXPECT_EQ(platform::bindUdpSocket(22001, &failure), platform::InvalidSocket);  // the server's
+    EXPECT_EQ(failure, platform::BindInUse);
+    EXPECT_EQ(platform::bindUdpSocket(0, &failure), platform::InvalidSocket);
+    EXPECT_EQ(failure, platform::BindFailed);
+    lan_.setBindAddress("10.0.0.1");
+    const platform::Socket local = platform::bindUdpSocket(22000, &failure);  // another host: free
+    ASSERT_NE(local, platform::InvalidSocket);
+
+    ASSERT_EQ(startPass(), NoError);
+    for (const platform::Socket s : {game, local}) {
+        char query[16];
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+        ASSERT_EQ(platform::receiveFrom(s, query, sizeof query, &address, &port), 8);
+        EXPECT_EQ(address, SimulatedLan::address("10.0.0.1"));
+        EXPECT_EQ(platform::sendTo(s, Final.data(), static_cast<int>(Final.size()), address, port), 18);
+    }
+    finishDiscovery();
+    using Found = std::vector<std::pair<std::string, std::uint16_t>>;
+    EXPECT_EQ(servers(), (Found{{"10.0.0.20", 22000}, {"10.0.0.1", 22000}}));
+    platform::closeSocket(game);
+    platform::closeSocket(local);
+    runToIdle();
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
 TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     ASSERT_EQ(startPass(), NoError);

@@ -49,13 +49,13 @@ public:
     void serverListAuxUpdate(const std::string&, std::uint32_t, QueryType) override {}
     void clearServers() override {}
     void sortServers(bool, const std::string&, CompareMode) override {}
-    bool startHosting(const std::string&, std::uint32_t) override { return false; }
+    HostResult startHosting(const std::string&, std::uint32_t) override { return HostOk; }
     void stopHosting() override {}
     bool isHosting() override { return false; }
-    void setServerValue(const std::string&, const std::string&, const std::string&) override {}
-    void setPlayerValue(std::int32_t, const std::string&, const std::string&) override {}
-    void removePlayer(std::int32_t) override {}
-    void setPlayerLimit(std::int32_t) override {}
+    HostResult setServerValue(const std::string&, const std::string&, const std::string&) override { return HostOk; }
+    HostResult setPlayerValue(std::int32_t, const std::string&, const std::string&) override { return HostOk; }
+    HostResult removePlayer(std::int32_t) override { return HostOk; }
+    HostResult setPlayerLimit(std::int32_t) override { return HostOk; }
 };
 
 void checkPlatform() {
@@ -129,6 +129,19 @@ int main() {
     expect(map.lookup("hostname") == "hostname" && map.fileName() == "no/such/key-map.ini" &&
                entry.serverKey == "hostname",
            "key map");
+    // A game hosted with the plug-in on the same simulated LAN is found.
+    lan.setBindAddress("10.0.0.9");
+    std::unique_ptr<velnar::VelnarLanHost> hosted(CreateHostClass("Hosted"));
+    expect(hosted && hosted->setServerValue("info", "mapname", "cirque") == HostOk &&
+               hosted->startHosting("Hosted", 0) == HostOk && hosted->getPort() == 22000,
+           "a hosted game");
+    service->serverListFullUpdate();
+    for (int step = 0; step < 10000 && service->isUpdating(); ++step) {
+        service->update();
+        hosted->update();
+        lan.advance(1);
+    }
+    expect(matchmaking.findServerData("10.0.0.9", 22000) != nullptr, "the hosted game is listed");
     HostJoin host;
     HostJoin copy(host);
     copy = host;

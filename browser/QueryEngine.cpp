@@ -64,6 +64,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
     const int length = platform::receiveFrom(slot.socket, buffer, server::MaxDatagram, &address, &port);
+    if (length == platform::NothingToRead) return;
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
     if (address != slot.target.address || port != slot.target.port) return;

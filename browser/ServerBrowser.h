@@ -77,8 +77,9 @@ std::int32_t think(ServerBrowser* browser);
 std::int32_t halt(ServerBrowser* browser);
 
 // Removes every server and pooled text. Busy (and nothing changed) outside
-// Idle; NoError otherwise. Server pointers handed out before become invalid.
-// If new empty containers cannot be had, the old ones are kept.
+// Idle; NoMemory (and nothing changed: the old servers are kept) when new
+// empty containers cannot be had; NoError otherwise. Server pointers handed
+// out before become invalid.
 std::int32_t clear(ServerBrowser* browser);
 
 std::int32_t state(const ServerBrowser* browser);
@@ -98,10 +99,6 @@ BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uin
 // and port (host order), or -1. Constant time through serverIndex; walks the
 // list when the index could not get storage.
 std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
-
-// The same answer by walking the list from the first server; what
-// findServer falls back to, kept for comparison.
-std::int32_t findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
 
 }  // namespace browser
 

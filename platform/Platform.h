@@ -23,6 +23,9 @@ constexpr std::uint32_t BroadcastAddress = 0xFFFFFFFFu;
 // What inet_addr gives for text that is not a dotted address.
 constexpr std::uint32_t NoAddress = 0xFFFFFFFFu;
 
+// receiveFrom's result when no datagram is waiting: not a failure.
+constexpr int NothingToRead = -2;
+
 // Size of the current-directory buffer the service reads into.
 constexpr std::uint32_t MaxPathLength = 260;
 
@@ -68,10 +71,12 @@ struct Operations {
     // Sends one datagram. Result: bytes sent, or -1 on failure.
     int (*sendTo)(Socket socket, const void* data, int length,
                   std::uint32_t address, std::uint16_t port);
-    // Receives one datagram of at most capacity bytes. Result: its length
-    // (0 for an empty datagram), or -1 on failure. On success *address and
-    // *port hold the sender; on failure they hold what the layer reports for
-    // the failed call, 0 and 0 where it reports no sender.
+    // Receives one datagram of at most capacity bytes, without waiting.
+    // Result: its length (0 for an empty datagram); NothingToRead when no
+    // datagram is waiting (no failure: *address and *port are 0); or -1 on
+    // failure. On success *address and *port hold the sender; on failure
+    // they hold what the layer reports for the failed call, 0 and 0 where
+    // it reports no sender.
     int (*receiveFrom)(Socket socket, void* buffer, int capacity,
                        std::uint32_t* address, std::uint16_t* port);
     // Polls count sockets (at most MaxPollSockets) for readability without

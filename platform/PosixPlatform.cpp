@@ -46,8 +46,8 @@ int posixSendTo(Socket socket, const void* data, int length, std::uint32_t addre
     return sent < 0 ? -1 : static_cast<int>(sent);
 }
 
-// A failed receive (an ICMP error queued on the socket, or nothing there
-// after all) reports no sender: address and port 0.
+// Nothing waiting is NothingToRead; a failed receive (an ICMP error queued
+// on the socket) reports no sender: address and port 0.
 int posixReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address,
                      std::uint16_t* port) {
     sockaddr_in from{};
@@ -60,7 +60,8 @@ int posixReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     if (received < 0 || from.sin_family != AF_INET) {
         *address = 0;
         *port = 0;
-        return received < 0 ? -1 : static_cast<int>(received);
+        if (received >= 0) return static_cast<int>(received);
+        return errno == EAGAIN || errno == EWOULDBLOCK ? NothingToRead : -1;
     }
     *address = from.sin_addr.s_addr;
     *port = from.sin_port;

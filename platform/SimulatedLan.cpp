@@ -317,7 +317,8 @@ int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* add
     *address = 0;
     *port = 0;
     EngineSocket* s = lan.find(socket);
-    if (s == nullptr || !lan.due(*s)) return -1;
+    if (s == nullptr) return -1;
+    if (!lan.due(*s)) return NothingToRead;
     const auto first = s->inbox.begin();
     const Entry entry = std::move(first->second);
     s->inbox.erase(first);

@@ -79,7 +79,13 @@ int win32ReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     int fromLength = sizeof from;
     int received = ::recvfrom(handle(socket), static_cast<char*>(buffer), capacity, 0,
                               reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (received == SOCKET_ERROR && ::WSAGetLastError() == WSAEMSGSIZE) received = capacity;
+    const int error = received == SOCKET_ERROR ? ::WSAGetLastError() : 0;
+    if (error == WSAEMSGSIZE) received = capacity;
+    if (error == WSAEWOULDBLOCK) {
+        *address = 0;
+        *port = 0;
+        return NothingToRead;
+    }
     const bool named = fromLength >= static_cast<int>(sizeof from) && from.sin_family == FamilyIPv4;
     *address = named ? from.sin_addr.s_addr : 0;
     *port = named ? from.sin_port : 0;

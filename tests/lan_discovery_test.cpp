@@ -1,5 +1,8 @@
 // The browser core and LAN discovery, on the simulated LAN.
+#include "browser/EngineTesting.h"
 #include "support/BrowserFixture.h"
+
+#include "containers/Allocation.h"
 
 #include <map>
 #include <set>
@@ -249,6 +252,19 @@ TEST_F(Discovery, SocketsBoundOnOtherHostsHearTheBroadcastAndAnswerFromTheirPort
     EXPECT_EQ(lan_.openSockets(), 0);
 }
 
+TEST_F(Discovery, AFailedReceiveEndsTheDrainForOneStepOnly) {
+    ASSERT_EQ(startPass(), NoError);
+    const std::uint16_t port = lan_.sent().front().fromPort;
+    const std::uint32_t player = SimulatedLan::address("10.0.0.1");
+    lan_.send(SimulatedLan::address("10.0.0.7"), 22000, player, port, Final);
+    lan_.queueReceiveError(port);
+    lan_.send(SimulatedLan::address("10.0.0.8"), 22000, player, port, Final);
+    browser::think(browser_);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
+    browser::think(browser_);
+    EXPECT_EQ(browser::serverCount(browser_), 2);
+}
+
 TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     ASSERT_EQ(startPass(), NoError);
@@ -263,6 +279,11 @@ TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
         if (expectedState == ListingLan) finishDiscovery();
     }
     runToIdle();
+    // Without storage for the new lists, clear says so and keeps the servers.
+    allocation::testing::failAfter(0);
+    EXPECT_EQ(browser::clear(browser_), NoMemory);
+    allocation::testing::failAfter(-1);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
     EXPECT_EQ(browser::clear(browser_), NoError);
     EXPECT_EQ(browser::serverCount(browser_), 0);
 }

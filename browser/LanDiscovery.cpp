@@ -2,7 +2,9 @@
 // answers to them.
 #include "browser/LanDiscovery.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
+#include "browser/QueryEngine.h"
+#include "browser/ReplyParser.h"
 #include "browser/Trace.h"
 
 #include <cstdio>

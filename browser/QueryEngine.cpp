@@ -1,7 +1,9 @@
 // The query engine: one step of the Querying state.
 #include "browser/QueryEngine.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
+#include "browser/BrowserServer.h"
+#include "browser/ReplyParser.h"
 #include "browser/Trace.h"
 
 #include <cstring>

@@ -1,7 +1,9 @@
 // ServerBrowser: creation, destruction, the step dispatch and the server list.
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
 
+#include "browser/BrowserServer.h"
 #include "browser/EngineTesting.h"
+#include "browser/QueryEngine.h"
 #include "containers/Allocation.h"
 
 #include <cstdlib>

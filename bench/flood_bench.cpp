@@ -1,6 +1,7 @@
 // Discovery under a flood: thousands of distinct senders answering at once,
 // drained in one ListingLan step, with the server index and with the list
 // walk it replaced; and the simulated LAN's own share of that step.
+#include "browser/EngineTesting.h"
 #include "browser/ServerBrowser.h"
 #include "platform/SimulatedLan.h"
 
@@ -27,7 +28,7 @@ void flood(benchmark::State& state, bool indexed) {
     for (auto _ : state) {
         state.PauseTiming();
         ServerBrowser* b = browser::create("bench", "bench", "secret", 4, nullptr, 1, nullptr);
-        b->serverIndex.disabled = indexed ? 0 : 1;
+        browser::testing::disableServerIndex(!indexed);
         lan.clearSent();
         browser::lanUpdate(b, 1, 22000, 22010, 1);
         queueAnswers(lan, senders);
@@ -40,6 +41,7 @@ void flood(benchmark::State& state, bool indexed) {
         browser::destroy(b);
         state.ResumeTiming();
     }
+    browser::testing::disableServerIndex(false);
     state.counters["answers/s"] =
         benchmark::Counter(static_cast<double>(state.iterations() * senders), benchmark::Counter::kIsRate);
 }

@@ -26,6 +26,7 @@ enum BrowserError : std::int32_t {
     SocketFailed = 1,  // lanUpdate could not open its sockets
     Busy = 4,          // refused: the browser is not Idle
     NoBrowser = 5,     // think called without a browser
+    NoMemory = 6,      // storage could not be had; nothing changed
 };
 
 // Which query a server is sent; indexes the query text table.

@@ -2,7 +2,9 @@
 // answers to them.
 #include "browser/LanDiscovery.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
+#include "browser/QueryEngine.h"
+#include "browser/ReplyParser.h"
 #include "browser/Trace.h"
 
 #include <cstdio>
@@ -18,9 +20,6 @@ constexpr std::uint32_t SynchronousStepGap = 10;
 // The ports of a round are spread over at most this many ms: a range of
 // thousands of ports goes out in one go, as a single round did before.
 constexpr std::uint32_t RoundSpread = 200;
-// A socket that the poll keeps calling readable while every receive fails
-// would hold the step forever; give up on the drain after this many.
-constexpr int MaxFailedReceives = 16;
 
 // The first port of the range that is 0 or above.
 std::int64_t firstValidPort(std::int32_t firstPort, std::int64_t stride) {
@@ -188,8 +187,11 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
 
 void discoveryStep(ServerBrowser* browser) {
     sendBroadcast(browser);
+    // Reads while the poll finds the socket readable. Nothing to read after
+    // all, or a failed receive (an error queued on the socket, which the
+    // receive consumes), ends the drain for this step: what waits behind it
+    // is read at the next.
     char buffer[server::MaxDatagram + 1];
-    int failedReceives = 0;
     for (;;) {
         std::uint8_t readable = 0;
         if (platform::pollReadable(&browser->broadcastSocket, 1, &readable) <= 0 || !readable) break;
@@ -197,10 +199,7 @@ void discoveryStep(ServerBrowser* browser) {
         std::uint16_t port = 0;
         const int length = platform::receiveFrom(browser->broadcastSocket, buffer, server::MaxDatagram,
                                                  &address, &port);
-        if (length < 0) {
-            if (++failedReceives >= MaxFailedReceives) break;
-            continue;
-        }
+        if (length < 0) break;
         buffer[length] = '\0';
         if (!server::holdsFinal(buffer)) continue;
         // A server that answers every round, or through two interfaces, is

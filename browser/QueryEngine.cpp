@@ -1,7 +1,9 @@
 // The query engine: one step of the Querying state.
 #include "browser/QueryEngine.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
+#include "browser/BrowserServer.h"
+#include "browser/ReplyParser.h"
 #include "browser/Trace.h"
 
 #include <cstring>
@@ -64,6 +66,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
     const int length = platform::receiveFrom(slot.socket, buffer, server::MaxDatagram, &address, &port);
+    if (length == platform::NothingToRead) return;
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
     if (address != slot.target.address || port != slot.target.port) return;

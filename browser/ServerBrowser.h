@@ -1,108 +1,14 @@
-// ServerBrowser: the engine object that finds game servers on the LAN. The
-// owner starts a pass with lanUpdate and calls think from its own loop;
-// every state change and every completed server reaches it through one
-// callback. This is the engine's chief header.
+// The engine's chief header, for callers outside it (the service, tests,
+// benchmarks, fuzzers): the ServerBrowser and every engine operation. Files
+// of the engine include the headers they use instead.
 #pragma once
 
+#include "browser/BrowserCore.h"
 #include "browser/BrowserServer.h"
 #include "browser/BrowserTypes.h"
 #include "browser/LanDiscovery.h"
 #include "browser/QueryEngine.h"
-#include "browser/QuerySlot.h"
 #include "browser/ReplyParser.h"
-#include "browser/ServerIndex.h"
 #include "browser/ServerSort.h"
 #include "browser/StringPool.h"
 #include "browser/Trace.h"
-#include "containers/DynArray.h"
-#include "platform/Platform.h"
-
-#include <cstdint>
-
-namespace brenn {
-
-struct ServerBrowser {
-    std::int32_t state;               // BrowserState
-    DynArray* servers;                // BrowserServer pointers, owned
-    QuerySlot* querySlots;            // slotCount slots
-    char primaryName[32];             // kept, never read
-    char secretKey[32];               // kept, never read
-    char secondaryName[32];           // kept, never read
-    std::int32_t slotCount;           // queries in flight at most; at least 1
-    std::int32_t nextIndex;           // position in servers of the next server to query
-    std::int32_t abortRequested;      // set by halt, read by the query engine
-    BrowserCallback callback;
-    void* instance;                   // handed back to the callback unchanged
-    const char* sortKey;              // key of the last sort (the caller's text)
-    std::int32_t sortAscending;       // direction of the last sort
-    platform::Socket broadcastSocket; // discovery socket; InvalidSocket outside discovery
-    std::uint32_t listStartTick;      // tick right after the broadcast
-    StringPool* stringPool;           // every key and value text of the servers
-    ServerIndex serverIndex;          // (address, port) to position in servers
-    DiscoveryRounds discovery;        // the broadcasts of the pass
-    // Benchmark settings, read at creation from the environment variable
-    // BRENN_DISCOVERY. "classic" measures the browser as it was: one
-    // broadcast round to 255.255.255.255 only, all ports at once, the
-    // system's receive buffer, one query per server, and a reply complete
-    // with its "\final\" datagram whatever its numbering says.
-    // "buffer=N" asks for N bytes of discovery receive buffer instead of
-    // DiscoveryReceiveBuffer; "buffer=0" asks for none, leaving the
-    // system's default.
-    std::int32_t classic;
-    std::int32_t receiveBufferRequest;
-    BrowserTrace trace;               // null: no trace
-    void* traceContext;
-};
-
-namespace browser {
-
-// A new Idle browser with slotCount query slots (below 1 makes 1), names
-// and key copied (at most 31 characters each), and the sockets layer
-// started. callbackKind changes nothing. Null when storage cannot be had.
-// The caller owns it: destroy().
-ServerBrowser* create(const char* primaryName, const char* secondaryName, const char* secretKey,
-                      std::int32_t slotCount, BrowserCallback callback, std::int32_t callbackKind,
-                      void* instance);
-
-// Closes the sockets of a pass still running (no event), frees every
-// server, pooled text and slot, and ends the sockets layer. Null is ignored.
-void destroy(ServerBrowser* browser);
-
-// One non-blocking step of the running pass. NoBrowser for null, else
-// NoError (also in Idle, where it does nothing).
-std::int32_t think(ServerBrowser* browser);
-
-// Asks a running pass to end: the query engine ends it at its next step,
-// after discovery has run its course. No effect in Idle. Returns 0.
-std::int32_t halt(ServerBrowser* browser);
-
-// Removes every server and pooled text. Busy (and nothing changed) outside
-// Idle; NoError otherwise. Server pointers handed out before become invalid.
-// If new empty containers cannot be had, the old ones are kept.
-std::int32_t clear(ServerBrowser* browser);
-
-std::int32_t state(const ServerBrowser* browser);
-std::int32_t serverCount(const ServerBrowser* browser);
-// The server at index, or null for an index outside 0..serverCount-1.
-BrowserServer* serverAt(const ServerBrowser* browser, std::int32_t index);
-
-// Stores the state, then calls the callback with StateChanged.
-void setState(ServerBrowser* browser, std::int32_t state);
-
-// Appends a new server (ping 9999). Null for no browser or when storage
-// cannot be had; the list is then unchanged.
-BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uint16_t port,
-                         std::int32_t queryType);
-
-// Index in servers of the first server with this address (network order)
-// and port (host order), or -1. Constant time through serverIndex; walks the
-// list when the index could not get storage.
-std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
-
-// The same answer by walking the list from the first server; what
-// findServer falls back to, kept for comparison.
-std::int32_t findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
-
-}  // namespace browser
-
-}  // namespace brenn

@@ -26,13 +26,12 @@ struct ServerIndex {
     std::int32_t used;          // filled slots
     std::int32_t covered;       // list positions 0..covered-1 are in the index
     std::int32_t stale;         // 1 when a failed allocation dropped the table
-    std::int32_t disabled;      // 1: keep nothing and let the caller walk (measurements)
 };
 
 namespace serverindex {
 
-// True when the index may be asked: not stale, not disabled, and covering
-// exactly listLength positions.
+// True when the index may be asked: not stale and covering exactly
+// listLength positions.
 bool usable(const ServerIndex* index, std::int32_t listLength);
 
 // Position recorded for (address, port), or -1 when the index has none.
@@ -42,20 +41,18 @@ std::int32_t find(const ServerIndex* index, std::uint32_t address, std::uint16_t
 // Records that position (which must equal covered) holds (address, port);
 // an (address, port) already indexed keeps its earlier position. Result 0,
 // or -1 when the table could not grow: the index is then stale and empty.
-// A stale or disabled index ignores the call and returns -1.
+// A stale index ignores the call and returns -1.
 int add(ServerIndex* index, std::uint32_t address, std::uint16_t port, std::int32_t position);
 
 // Indexes every element of servers (BrowserServer pointers) from scratch.
 // Result 0, or -1 (the index stale and empty) when storage cannot be had.
-// A disabled index stays empty and returns -1.
 int rebuild(ServerIndex* index, const DynArray* servers);
 
 // Empties the index for an empty list, keeping its storage. A stale index
 // becomes current (an empty list needs no storage).
 void clear(ServerIndex* index);
 
-// Frees the storage; the index is then empty and current, as if zeroed
-// (the disabled flag is kept).
+// Frees the storage; the index is then empty and current, as if zeroed.
 void release(ServerIndex* index);
 
 }  // namespace serverindex

@@ -1,7 +1,8 @@
 // Sorting the server list: the comparators and the browser's sort.
 #include "browser/ServerSort.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
+#include "browser/BrowserServer.h"
 
 #include <cstdio>
 #include <cstdlib>

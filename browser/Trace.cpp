@@ -1,7 +1,7 @@
 // The browser's trace lines.
 #include "browser/Trace.h"
 
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
 
 #include <cstdarg>
 #include <cstdio>

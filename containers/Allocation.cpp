@@ -1,5 +1,7 @@
-// The engine's allocator calls and their failure switch.
+// The engine's allocator calls and their failure switch for tests.
 #include "containers/Allocation.h"
+
+#include "browser/EngineTesting.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,6 @@ char* duplicateText(const char* text) {
     return copy;
 }
 
-void failAfter(long successes) { remaining = successes; }
+void testing::failAfter(long successes) { remaining = successes; }
 
 }  // namespace brenn::allocation

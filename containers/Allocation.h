@@ -1,5 +1,6 @@
-// The engine's C allocator calls, with a switch that makes allocations fail
-// so that tests can check that failures leave everything as it was.
+// The engine's C allocator calls. Tests can make them fail
+// (allocation::testing::failAfter, browser/EngineTesting.h) to check that
+// failures leave everything as it was.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +14,5 @@ void* reallocate(void* block, std::size_t size);
 void release(void* block);
 // strdup through allocate: a new copy of text, or null (also for null text).
 char* duplicateText(const char* text);
-
-// Test hook: the allocations after the next `successes` ones fail, until
-// disarmed. failAfter(-1) disarms. Not for use outside tests.
-void failAfter(long successes);
 
 }  // namespace brenn::allocation

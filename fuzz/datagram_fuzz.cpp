@@ -12,6 +12,7 @@
 // Checked: the servers are exactly the senders whose answer text held
 // "\final\" during discovery, each once; findServer agrees with the list
 // walk; events come in order; the pass ends with every socket closed.
+#include "browser/EngineTesting.h"
 #include "browser/ServerBrowser.h"
 #include "platform/SimulatedLan.h"
 
@@ -83,7 +84,7 @@ void checkIndex(const ServerBrowser* b) {
         check(seen.insert({s->ip, s->queryPort}).second, "one server per sender");
         check(browser::findServer(b, s->ip, s->queryPort) == i, "findServer");
         check(browser::findServer(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)) ==
-                  browser::findServerLinear(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)),
+                  browser::testing::findServerLinear(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)),
               "findServer of a stranger");
     }
 }

@@ -52,6 +52,36 @@ void model(const std::string& datagram, std::map<std::string, std::string>& pair
     }
 }
 
+// The part number of a numbered datagram: the value of the first key
+// "queryid" (before an empty key) reads "N.K", N not empty, K all digits
+// and from 1 to 64; else 0.
+std::int32_t modelPart(const std::string& datagram) {
+    const std::string text(datagram.c_str());
+    if (text.empty()) return 0;
+    std::vector<std::string> tokens;
+    std::size_t start = 1;
+    for (std::size_t i = 1; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\\') {
+            tokens.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    for (std::size_t i = 0; i + 1 < tokens.size() && !tokens[i].empty(); i += 2) {
+        if (tokens[i] != "queryid") continue;
+        const std::string& value = tokens[i + 1];
+        const std::size_t dot = value.find('.');
+        if (dot == std::string::npos || dot == 0 || dot + 1 == value.size()) return 0;
+        long part = 0;
+        for (std::size_t k = dot + 1; k < value.size(); ++k) {
+            if (value[k] < '0' || value[k] > '9') return 0;
+            part = part * 10 + (value[k] - '0');
+            if (part > 1000) return 0;
+        }
+        return part >= 1 && part <= 64 ? static_cast<std::int32_t>(part) : 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& datagram : datagrams) {
         std::vector<char> text(datagram.begin(), datagram.end());
         text.push_back('\0');
+        check(server::replyPart(text.data()) == modelPart(datagram), "reply part number");
         server::parseReply(server, text.data());
         model(datagram, expected);
     }

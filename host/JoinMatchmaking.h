@@ -2,7 +2,7 @@
 // ServerData records, the number of queries to run at once, and its hooks.
 #pragma once
 
-#include "platform/Export.h"
+#include "../platform/Export.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // of key/value texts, linked into the list of a JoinMatchmaking.
 #pragma once
 
-#include "platform/Export.h"
+#include "../platform/Export.h"
 
 #include <cstdint>
 #include <string>

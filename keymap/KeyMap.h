@@ -1,8 +1,8 @@
 // KeyMap: the loaded key map file and the lookup of server keys.
 #pragma once
 
-#include "platform/Export.h"
-#include "keymap/KeyMapEntry.h"
+#include "../platform/Export.h"
+#include "KeyMapEntry.h"
 
 #include <list>
 #include <string>

@@ -1,7 +1,7 @@
 // KeyMapEntry: one usable line of the key map file.
 #pragma once
 
-#include "platform/Export.h"
+#include "../platform/Export.h"
 
 #include <string>
 #include <utility>

@@ -2,6 +2,8 @@
 // table of functions that the real platforms and the simulated LAN fill in.
 #pragma once
 
+#include "Export.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -21,8 +23,17 @@ constexpr std::uint32_t BroadcastAddress = 0xFFFFFFFFu;
 // What inet_addr gives for text that is not a dotted address.
 constexpr std::uint32_t NoAddress = 0xFFFFFFFFu;
 
+// receiveFrom's result when no datagram is waiting: not a failure.
+constexpr int NothingToRead = -2;
+
 // Size of the current-directory buffer the service reads into.
 constexpr std::uint32_t MaxPathLength = 260;
+
+// Why bindUdpSocket failed.
+enum BindFailure : int {
+    BindInUse = 1,   // another socket holds the port
+    BindFailed = 2,  // anything else: no socket, a port that cannot be bound
+};
 
 // One IPv4 interface of this machine, as listInterfaces reports it.
 // Addresses in network byte order.
@@ -60,10 +71,12 @@ struct Operations {
     // Sends one datagram. Result: bytes sent, or -1 on failure.
     int (*sendTo)(Socket socket, const void* data, int length,
                   std::uint32_t address, std::uint16_t port);
-    // Receives one datagram of at most capacity bytes. Result: its length
-    // (0 for an empty datagram), or -1 on failure. On success *address and
-    // *port hold the sender; on failure they hold what the layer reports for
-    // the failed call, 0 and 0 where it reports no sender.
+    // Receives one datagram of at most capacity bytes, without waiting.
+    // Result: its length (0 for an empty datagram); NothingToRead when no
+    // datagram is waiting (no failure: *address and *port are 0); or -1 on
+    // failure. On success *address and *port hold the sender; on failure
+    // they hold what the layer reports for the failed call, 0 and 0 where
+    // it reports no sender.
     int (*receiveFrom)(Socket socket, void* buffer, int capacity,
                        std::uint32_t* address, std::uint16_t* port);
     // Polls count sockets (at most MaxPollSockets) for readability without
@@ -72,6 +85,12 @@ struct Operations {
     int (*pollReadable)(const Socket* sockets, int count, std::uint8_t* readable);
     // Closes a socket; InvalidSocket is ignored.
     void (*closeSocket)(Socket socket);
+    // Opens an IPv4 UDP socket bound to port (host byte order, not 0) on
+    // every address of the machine. It receives what is sent to that port,
+    // broadcasts included, and neither its sends nor its receives wait.
+    // Result: the socket, or InvalidSocket with *failure set to BindInUse
+    // when another socket holds the port, BindFailed otherwise.
+    Socket (*bindUdpSocket)(std::uint16_t port, int* failure);
     // Asks for a receive buffer of bytes on the socket. Result: the size
     // the system then reports (smaller where it caps the request, larger
     // where it counts its own overhead), or -1 when it took no request.
@@ -103,20 +122,22 @@ struct Operations {
 };
 
 // The operations of the operating system this library was built for.
-const Operations& native();
+BRENN_EXPORT const Operations& native();
 
 // The operations in use. Until install() is called these are native().
-const Operations& current();
+BRENN_EXPORT const Operations& current();
 
 // Puts other operations in place (a simulated LAN, a test double). The table
-// is copied. Callers restore the previous table when they are done.
-void install(const Operations& operations);
+// is copied. Callers restore the previous table when they are done. The
+// plug-in exports these three, so a host may wrap an operation as well
+// (lanbrowse opens another key map file this way).
+BRENN_EXPORT void install(const Operations& operations);
 
 // Byte order of 16- and 32-bit numbers, independent of the OS headers.
-std::uint16_t hostToNet16(std::uint16_t value);
-std::uint16_t netToHost16(std::uint16_t value);
-std::uint32_t hostToNet32(std::uint32_t value);
-std::uint32_t netToHost32(std::uint32_t value);
+BRENN_EXPORT std::uint16_t hostToNet16(std::uint16_t value);
+BRENN_EXPORT std::uint16_t netToHost16(std::uint16_t value);
+BRENN_EXPORT std::uint32_t hostToNet32(std::uint32_t value);
+BRENN_EXPORT std::uint32_t netToHost32(std::uint32_t value);
 
 // Shorthands for the engine: each calls the operation of current().
 inline int startSockets() { return current().startSockets(); }
@@ -135,6 +156,9 @@ inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable
     return current().pollReadable(sockets, count, readable);
 }
 inline void closeSocket(Socket s) { current().closeSocket(s); }
+inline Socket bindUdpSocket(std::uint16_t port, int* failure) {
+    return current().bindUdpSocket(port, failure);
+}
 inline int setReceiveBuffer(Socket s, int bytes) { return current().setReceiveBuffer(s, bytes); }
 inline int listInterfaces(InterfaceAddress* out, int capacity) {
     return current().listInterfaces(out, capacity);

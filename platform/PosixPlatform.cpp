@@ -46,8 +46,8 @@ int posixSendTo(Socket socket, const void* data, int length, std::uint32_t addre
     return sent < 0 ? -1 : static_cast<int>(sent);
 }
 
-// A failed receive (an ICMP error queued on the socket, or nothing there
-// after all) reports no sender: address and port 0.
+// Nothing waiting is NothingToRead; a failed receive (an ICMP error queued
+// on the socket) reports no sender: address and port 0.
 int posixReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address,
                      std::uint16_t* port) {
     sockaddr_in from{};
@@ -60,7 +60,8 @@ int posixReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     if (received < 0 || from.sin_family != AF_INET) {
         *address = 0;
         *port = 0;
-        return received < 0 ? -1 : static_cast<int>(received);
+        if (received >= 0) return static_cast<int>(received);
+        return errno == EAGAIN || errno == EWOULDBLOCK ? NothingToRead : -1;
     }
     *address = from.sin_addr.s_addr;
     *port = from.sin_port;
@@ -92,6 +93,25 @@ int posixPollReadable(const Socket* sockets, int count, std::uint8_t* readable) 
 
 void posixCloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::close(static_cast<int>(socket));
+}
+
+// No SO_REUSEADDR: a port that another socket holds is refused, so that two
+// games never share one query port.
+Socket posixBindUdpSocket(std::uint16_t port, int* failure) {
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) return InvalidSocket;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if (errno == EADDRINUSE) *failure = BindInUse;
+        ::close(fd);
+        return InvalidSocket;
+    }
+    return static_cast<Socket>(fd);
 }
 
 int posixSetReceiveBuffer(Socket socket, int bytes) {
@@ -189,7 +209,7 @@ const Operations& native() {
     static const Operations operations = {
         posixStartSockets,   posixEndSockets,    posixOpenUdpSocket,     posixEnableBroadcast,
         posixSendTo,         posixReceiveFrom,   posixPollReadable,      posixCloseSocket,
-        posixSetReceiveBuffer, posixListInterfaces,
+        posixBindUdpSocket,  posixSetReceiveBuffer, posixListInterfaces,
         posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
         posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
     };

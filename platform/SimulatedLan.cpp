@@ -18,7 +18,9 @@ struct Entry {
 };
 
 struct EngineSocket {
-    std::uint16_t port = 0;  // 0 until the first send binds it
+    std::uint16_t port = 0;     // 0 until the first send or a bind gives it one
+    std::uint32_t address = 0;  // a bound socket's host; 0 for the player's sockets
+    bool bound = false;         // bound to its port by bindUdpSocket
     bool broadcast = false;
     // Waiting datagrams by (due time, sequence): earliest first.
     std::map<std::pair<std::uint64_t, std::uint64_t>, Entry> inbox;
@@ -59,7 +61,9 @@ struct SimulatedLan::State {
     Socket nextSocket = 3;
     std::uint16_t nextPort = FirstLocalPort;
     std::map<Socket, EngineSocket> sockets;
-    std::map<std::uint16_t, Socket> socketByPort;
+    std::map<std::uint16_t, Socket> socketByPort;  // the player's sockets, bound ones included
+    std::map<Endpoint, Socket> boundElsewhere;     // bound sockets of other hosts
+    std::uint32_t bindAddress = 0;                 // the host of the next bound socket
     std::map<Endpoint, SimulatedLan::Responder> servers;
     std::map<std::uint32_t, std::uint32_t> latency;
     std::map<std::uint32_t, double> loss;
@@ -171,11 +175,16 @@ struct SimulatedLan::State {
     }
 
     void carry(SimulatedLan::Datagram datagram, std::uint32_t delay, bool fromThePlayer) {
+        const std::uint32_t due = latencyOf(datagram.fromAddress) + delay;
         if (isPlayerAddress(datagram.toAddress)) {
             const auto socket = socketByPort.find(datagram.toPort);
             if (socket == socketByPort.end()) return;
-            const std::uint32_t due = latencyOf(datagram.fromAddress) + delay;
             queue(socket->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        const auto bound = boundElsewhere.find({datagram.toAddress, datagram.toPort});
+        if (bound != boundElsewhere.end()) {
+            queue(bound->second, Entry{std::move(datagram), false}, due);
             return;
         }
         datagram.delay = delay;
@@ -185,6 +194,7 @@ struct SimulatedLan::State {
         std::vector<std::uint32_t> subnets;
         std::uint32_t source = 0;
         if (fromThePlayer && broadcastReach(datagram.toAddress, &subnets, &source)) {
+            queueBroadcast(datagram, due, subnets);
             for (const auto& server : servers) {
                 if (server.first.second != datagram.toPort) continue;
                 if (!interfaces.empty() && !inSubnets(server.first.first, subnets)) continue;
@@ -198,6 +208,27 @@ struct SimulatedLan::State {
             if (server != servers.end()) reached.emplace_back(server->second, datagram);
         }
         for (const auto& [responder, request] : reached) responder(*lan, request);
+    }
+
+    // A broadcast from the player reaches the bound sockets at its port: the
+    // player's own (as a host hears its own broadcast) and those of the
+    // hosts in the segments it reached.
+    void queueBroadcast(const SimulatedLan::Datagram& datagram, std::uint32_t due,
+                        const std::vector<std::uint32_t>& subnets) {
+        const auto own = socketByPort.find(datagram.toPort);
+        std::vector<std::pair<Socket, std::uint32_t>> reached;
+        if (own != socketByPort.end() && sockets[own->second].bound) reached.emplace_back(own->second, playerAddress);
+        for (const auto& [endpoint, socket] : boundElsewhere) {
+            if (endpoint.second != datagram.toPort) continue;
+            if (!interfaces.empty() && !inSubnets(endpoint.first, subnets)) continue;
+            reached.emplace_back(socket, endpoint.first);
+        }
+        for (const auto& [socket, address] : reached) {
+            SimulatedLan::Datagram copy = datagram;
+            copy.toAddress = address;
+            copy.broadcast = true;
+            queue(socket, Entry{std::move(copy), false}, due);
+        }
     }
 
     bool inSubnets(std::uint32_t address, const std::vector<std::uint32_t>& subnets) const {
@@ -264,9 +295,10 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
         lan.socketByPort[s->port] = socket;
     }
     std::vector<std::uint32_t> subnets;
-    std::uint32_t source = lan.sourceFor(address);
+    std::uint32_t source = s->address != 0 ? s->address : lan.sourceFor(address);
     if (lan.isDirectedBroadcast(address) && !s->broadcast) return -1;
-    if (address == BroadcastAddress && !lan.broadcastReach(address, &subnets, &source)) return -1;
+    if (s->address == 0 && address == BroadcastAddress && !lan.broadcastReach(address, &subnets, &source))
+        return -1;
     SimulatedLan::Datagram datagram;
     datagram.fromAddress = source;
     datagram.fromPort = s->port;
@@ -285,7 +317,8 @@ int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* add
     *address = 0;
     *port = 0;
     EngineSocket* s = lan.find(socket);
-    if (s == nullptr || !lan.due(*s)) return -1;
+    if (s == nullptr) return -1;
+    if (!lan.due(*s)) return NothingToRead;
     const auto first = s->inbox.begin();
     const Entry entry = std::move(first->second);
     s->inbox.erase(first);
@@ -316,8 +349,39 @@ void simCloseSocket(Socket socket) {
     auto& lan = lanState();
     const auto found = lan.sockets.find(socket);
     if (found == lan.sockets.end()) return;
-    if (found->second.port != 0) lan.socketByPort.erase(found->second.port);
+    if (found->second.address != 0)
+        lan.boundElsewhere.erase({found->second.address, found->second.port});
+    else if (found->second.port != 0)
+        lan.socketByPort.erase(found->second.port);
     lan.sockets.erase(found);
+}
+
+// A socket bound on the player's host is one of the player's sockets (found
+// by its port); one bound on another host is found by address and port. The
+// port is taken when a socket or a server already holds it on that host.
+Socket simBindUdpSocket(std::uint16_t port, int* failure) {
+    auto& lan = lanState();
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const bool onPlayer = lan.isPlayerAddress(lan.bindAddress);
+    const Endpoint endpoint{onPlayer ? lan.playerAddress : lan.bindAddress, port};
+    const bool taken = onPlayer ? lan.socketByPort.count(port) != 0 : lan.boundElsewhere.count(endpoint) != 0;
+    if (taken || lan.servers.count(endpoint) != 0) {
+        *failure = BindInUse;
+        return InvalidSocket;
+    }
+    const Socket socket = simOpenUdpSocket();
+    if (socket == InvalidSocket) return InvalidSocket;
+    EngineSocket& s = lan.sockets[socket];
+    s.port = port;
+    s.bound = true;
+    if (onPlayer)
+        lan.socketByPort[port] = socket;
+    else {
+        s.address = endpoint.first;
+        lan.boundElsewhere[endpoint] = socket;
+    }
+    return socket;
 }
 
 int simSetReceiveBuffer(Socket socket, int bytes) {
@@ -390,7 +454,7 @@ std::FILE* simOpenTextFile(const char* path) { return native().openTextFile(path
 const Operations simulatedOperations = {
     simStartSockets,     simEndSockets,      simOpenUdpSocket, simEnableBroadcast,
     simSendTo,           simReceiveFrom,     simPollReadable,  simCloseSocket,
-    simSetReceiveBuffer, simListInterfaces,
+    simBindUdpSocket,    simSetReceiveBuffer, simListInterfaces,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
 };
@@ -401,6 +465,7 @@ SimulatedLan::SimulatedLan(const char* playerAddress, std::uint32_t startTick)
     : state_(std::make_unique<State>()), previous_(current()) {
     if (active != nullptr) throw std::logic_error("a simulated LAN is installed already");
     state_->playerAddress = address(playerAddress);
+    state_->bindAddress = state_->playerAddress;
     state_->clock = startTick;
     state_->lan = this;
     active = state_.get();
@@ -529,6 +594,8 @@ std::size_t SimulatedLan::pending() const {
     for (const auto& socket : state_->sockets) count += socket.second.inbox.size();
     return count;
 }
+
+void SimulatedLan::setBindAddress(const std::string& host) { state_->bindAddress = address(host); }
 
 void SimulatedLan::setSocketLimit(int limit) { state_->socketLimit = limit; }
 

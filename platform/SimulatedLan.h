@@ -10,18 +10,22 @@
 //     // the destructor puts the previous platform operations back
 //
 // The engine's sockets live on the "player" host (10.0.0.1 unless given).
-// A socket gets a local port (from 50000 up) on its first send. A datagram
-// sent to 255.255.255.255 reaches every server bound to that port, on every
-// host, unless the player has interfaces (addInterface): then the LAN is
-// made of segments, one per interface, and broadcasts reach the servers of
-// the segment they are sent to. Servers are responders: functions called
+// A socket gets a local port (from 50000 up) on its first send. A socket
+// bound to a port (a hosted game's) belongs to the bind address, the
+// player's unless setBindAddress names another host, so that a browser and
+// several hosted games run on one LAN in one process. A datagram sent to
+// 255.255.255.255 reaches every server and every bound socket at that
+// port, on every host, unless the player has interfaces (addInterface):
+// then the LAN is made of segments, one per interface, and broadcasts reach
+// the servers and bound sockets of the segment they are sent to (and the
+// player's own bound sockets). Servers are responders: functions called
 // with each datagram that reaches them, which answer through reply() or
 // send(). Datagrams can be lost, duplicated, reordered and delayed per
 // direction, by seeded generators, so that runs repeat.
 #pragma once
 
-#include "platform/Export.h"
-#include "platform/Platform.h"
+#include "Export.h"
+#include "Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -123,6 +127,9 @@ public:
     // What the last setReceiveBuffer request on any socket asked for.
     int lastReceiveBufferRequest() const;
 
+    // The host that sockets bound from now on belong to (the player's
+    // address until this is called).
+    void setBindAddress(const std::string& address);
     // Binds a responder to address:port (host byte order). Replaces one
     // already bound there.
     void addServer(const std::string& address, std::uint16_t port, Responder responder);
@@ -148,7 +155,7 @@ public:
                            std::uint16_t fromPort = 0);
 
     // --- Observation ----------------------------------------------------
-    // Every datagram the engine's sockets sent, in order.
+    // Every datagram the engine's sockets sent (bound ones included), in order.
     const std::vector<Datagram>& sent() const;
     void clearSent();
     // Engine sockets open now, and the most ever open at once.

@@ -20,6 +20,11 @@ constexpr int TypeDatagram = 2;
 constexpr int ProtocolUdp = 17;
 constexpr int LevelSocket = 0xFFFF;
 constexpr int OptionBroadcast = 0x20;
+// Keeps other sockets from binding the port too, even with SO_REUSEADDR.
+constexpr int OptionExclusiveAddressUse = ~4;
+// Turns off the receive failure that an ICMP port unreachable leaves on a
+// UDP socket (IOC_IN | IOC_VENDOR | 12).
+constexpr DWORD ControlUdpConnectionReset = 0x9800000C;
 constexpr int OptionReceiveBuffer = 0x1002;
 
 static_assert(FD_SETSIZE >= MaxPollSockets, "one read set must hold a whole poll");
@@ -74,7 +79,13 @@ int win32ReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     int fromLength = sizeof from;
     int received = ::recvfrom(handle(socket), static_cast<char*>(buffer), capacity, 0,
                               reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (received == SOCKET_ERROR && ::WSAGetLastError() == WSAEMSGSIZE) received = capacity;
+    const int error = received == SOCKET_ERROR ? ::WSAGetLastError() : 0;
+    if (error == WSAEMSGSIZE) received = capacity;
+    if (error == WSAEWOULDBLOCK) {
+        *address = 0;
+        *port = 0;
+        return NothingToRead;
+    }
     const bool named = fromLength >= static_cast<int>(sizeof from) && from.sin_family == FamilyIPv4;
     *address = named ? from.sin_addr.s_addr : 0;
     *port = named ? from.sin_port : 0;
@@ -100,6 +111,40 @@ int win32PollReadable(const Socket* sockets, int count, std::uint8_t* readable) 
 
 void win32CloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::closesocket(handle(socket));
+}
+
+// The socket answers many peers, some of which will have gone: a reply to
+// one of them must not make the next receive fail, so the connection reset
+// report is turned off (where the layer cannot, the caller's receive
+// failures are bounded anyway).
+Socket win32BindUdpSocket(std::uint16_t port, int* failure) {
+    *failure = BindFailed;
+    if (port == 0) return InvalidSocket;
+    const SOCKET s = ::socket(FamilyIPv4, TypeDatagram, ProtocolUdp);
+    if (s == INVALID_SOCKET) return InvalidSocket;
+    const int on = 1;
+    ::setsockopt(s, LevelSocket, OptionExclusiveAddressUse, reinterpret_cast<const char*>(&on), sizeof on);
+    sockaddr_in local;
+    std::memset(&local, 0, sizeof local);
+    local.sin_family = FamilyIPv4;
+    local.sin_port = hostToNet16(port);
+    local.sin_addr.s_addr = INADDR_ANY;
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+        const int error = ::WSAGetLastError();
+        if (error == WSAEADDRINUSE || error == WSAEACCES) *failure = BindInUse;
+        ::closesocket(s);
+        return InvalidSocket;
+    }
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        ::closesocket(s);
+        return InvalidSocket;
+    }
+    BOOL reportReset = FALSE;
+    DWORD returned = 0;
+    ::WSAIoctl(s, ControlUdpConnectionReset, &reportReset, sizeof reportReset, nullptr, 0, &returned, nullptr,
+               nullptr);
+    return static_cast<Socket>(s);
 }
 
 int win32SetReceiveBuffer(Socket socket, int bytes) {
@@ -183,7 +228,7 @@ const Operations& native() {
     static const Operations operations = {
         win32StartSockets,     win32EndSockets,    win32OpenUdpSocket,   win32EnableBroadcast,
         win32SendTo,           win32ReceiveFrom,   win32PollReadable,    win32CloseSocket,
-        win32SetReceiveBuffer, win32ListInterfaces,
+        win32BindUdpSocket,    win32SetReceiveBuffer, win32ListInterfaces,
         win32AddressFromText,  win32AddressToText, win32TickCount,       win32Sleep,
         win32CurrentDirectory, win32ShowMessage,   win32OpenTextFile,
     };

@@ -6,7 +6,8 @@
 # BRENN_DISCOVERY=classic), measured in the same run:
 # - real sockets on a namespaced LAN (scripts/lib/simlan.sh), lanbrowse
 #   against lanserver: loss of 0, 1, 5, 10 and 20 % of the frames both ways
-#   (an nftables rule on each veth end), bursts of 100 to 1000 servers
+#   (an nftables rule on each veth end; at 10 and 20 % also with the link
+#   addresses known, see simlan_known_neighbours), bursts of 100 to 1000 servers
 #   answering at once over the 11 ports and all on one port (also with the
 #   system's default receive buffer, BRENN_DISCOVERY=buffer=0, and with a
 #   16 ms step), and a player with two networks and a third interface
@@ -53,19 +54,12 @@ fi
 measure() {
     local condition=$1 mode=$2 setting=$3 count=$4 runs=$5
     shift 5
-    ip -n "$SIMLAN_PLAYER" neigh flush all
+    [[ $known == yes ]] || ip -n "$SIMLAN_PLAYER" neigh flush all
     simlan_count_udp
     (cd "$root" && BRENN_DISCOVERY=$setting simlan_player "$browse" --json --watch 1 --passes "$runs" --timeout 60 "$@") \
         >"$tmp/pass.json" 2>"$tmp/pass.err" || [[ $? -eq 2 ]] || { cat "$tmp/pass.err" >&2; return 1; }
-    python3 - "$condition" "$mode" "$count" "$(simlan_udp_sent)" "$*" <"$tmp/pass.json" >>"$results" <<'PY'
-import json, sys
-condition, mode, count, sent, options = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
-passes = [json.loads(line) for line in sys.stdin if line.strip()]
-for p in passes:
-    print(json.dumps({"lan": "real", "condition": condition, "mode": mode, "pass": p["pass"], "servers": count,
-                      "listed": len(p["servers"]), "pass_ms": p["elapsed_ms"], "sent": sent / len(passes),
-                      "options": options}))
-PY
+    python3 "$root/scripts/discovery_table.py" --record "$condition" "$mode" "$count" "$(simlan_udp_sent)" "$*" \
+        <"$tmp/pass.json" >>"$results"
 }
 
 # Both behaviours, the browser as it was first.
@@ -84,11 +78,20 @@ simlan_veth 1000
 simlan_contained || { echo "discovery: the simulated LAN is not contained" >&2; exit 1; }
 
 # Loss, both ways, on 100 servers.
+known=no
 start_servers --servers 100
 for loss in 0 1 5 10 20; do
     simlan_loss "$loss"
     both "loss $loss %" 100 "$passes"
 done
+known=yes
+simlan_known_neighbours 100
+for loss in 10 20; do
+    simlan_loss "$loss"
+    both "loss $loss %, link addresses known" 100 "$passes"
+done
+known=no
+simlan_forget_neighbours
 simlan_loss 0
 simlan_stop_servers
 

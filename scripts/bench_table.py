@@ -43,7 +43,7 @@ def main(path):
         extra = []
         if "bytes_per_second" in b:
             extra.append(rate(b["bytes_per_second"], "B/s"))
-        for counter in ("pairs/s", "answers/s", "servers/s", "records/s"):
+        for counter in ("pairs/s", "answers/s", "servers/s", "replies/s", "queries/s", "records/s"):
             if counter in b:
                 extra.append(rate(b[counter], " " + counter))
         if "bytes/record" in b:
@@ -69,6 +69,15 @@ def main(path):
     lan = times.get("flood/lan-only/10000")
     if lan and idx:
         checks.append((f"simulated LAN's share of the indexed flood step: {lan / idx * 100:.0f} %", True, "(information)"))
+    hostIdle = times.get("host/update/idle/sim")
+    if hostIdle:
+        checks.append((f"hosted game's update with nothing waiting, simulated: {duration(hostIdle)}", hostIdle < 2000, "< 2 us"))
+    for name in ("host/flood/one-sender/10000", "host/flood/many-senders/10000"):
+        skipped = any(r[0] == name and r[1] == "skipped" for r in rows)
+        if name in times or skipped:
+            ns = times.get(name, FRAME_NS)
+            checks.append((f"{name} drained by one step: {'skipped' if skipped else duration(ns)}",
+                           not skipped and ns < FRAME_NS, "< 16.7 ms, limits held"))
     per_record = {k: v / int(k.rsplit("/", 1)[1]) for k, v in times.items() if k.startswith("records/")}
     small, large = per_record.get("records/indexed/1000"), per_record.get("records/indexed/10000")
     if small and large:

@@ -2,7 +2,8 @@
 # Cross-builds the library for Windows with MinGW-w64 and runs every test
 # program under Wine. Last, lanbrowse.exe under Wine browses a simulated LAN
 # of lanserver's servers (native) and must show what native lanbrowse shows:
-# the Windows real-socket path, end to end.
+# the Windows real-socket path, end to end. The zip of the build (CPack) is
+# checked on the way.
 #
 # The suite runs as 32-bit (i686, wine32) where this machine runs 32-bit
 # programs and as 64-bit (x86_64, wine64) where it does not; the 32-bit DLL,
@@ -88,14 +89,15 @@ cross_build() {
     nice cmake --build "$build" -j"$jobs"
 }
 
-# The 32-bit plug-in alone, when the suite runs as x86_64: it is what games
-# load, so its export table is checked on every machine.
+# The 32-bit plug-in and lanbrowse.exe, when the suite runs as x86_64: the
+# plug-in is what games load, so its export table and its zip are checked
+# on every machine.
 product_build() {
     [[ $WIN_ARCH == i686 ]] && return
     step "cross-building the 32-bit plug-in"
     nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
-    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin
+    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
@@ -122,8 +124,10 @@ check_exports() {
         sort >"$actual"
     local problems=0 pattern
     # Mangled names: the service's constructor and destructor, its members,
-    # the interfaces' constructors and assignment operators.
-    for pattern in '^CreateJoinClass$' \
+    # the interfaces' constructors and assignment operators, the platform
+    # table that hosts may swap.
+    for pattern in '^CreateJoinClass$' '^CreateHostClass$' \
+        '^_ZN5brenn11matchmaking6velnar13VelnarLanHostC[12]E' '^_ZN5brenn11matchmaking6velnar13VelnarLanHost6updateEv$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoinC[12]E' '^_ZN5brenn11matchmaking6velnar13VelnarLanJoinD[12]Ev$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoin6updateEv$' \
         '^_ZN5brenn11matchmaking6velnar13VelnarLanJoin11sortServersE' \
@@ -131,7 +135,8 @@ check_exports() {
         '^_ZN5brenn11matchmaking8IServiceC[12]Ev$' '^_ZN5brenn11matchmaking8IServiceaSERKS1_$' \
         '^_ZN5brenn11matchmaking12IJoinServiceC[12]ERKS1_$' '^_ZN5brenn11matchmaking12IJoinServiceaSERKS1_$' \
         '^_ZN5brenn11matchmaking12IHostServiceC[12]Ev$' '^_ZN5brenn11matchmaking12IHostServiceaSERKS1_$' \
-        '^_ZTVN5brenn11matchmaking6velnar13VelnarLanJoinE$'; do
+        '^_ZTVN5brenn11matchmaking6velnar13VelnarLanJoinE$' \
+        '^_ZN5brenn8platform7installERKNS0_10OperationsE$' '^_ZN5brenn8platform7currentEv$'; do
         if ! grep -q -E "$pattern" "$actual"; then
             echo "missing export: $pattern" >&2
             problems=1
@@ -211,6 +216,33 @@ run_tests() {
     wineserver -w
 }
 
+# count_check NAME STATUS: one check of this script, counted as one test.
+count_check() {
+    if [[ $2 -eq 0 ]]; then
+        passed=$((passed + 1))
+        echo "$1 passed"
+    else
+        failed=$((failed + 1))
+        echo "$1 FAILED" >&2
+    fi
+}
+
+# The Windows zip (CPack) of the 32-bit build: its contents, and a host
+# built against it with MinGW (scripts/check-windows-zip.sh). Where the
+# suite runs as x86_64, the 64-bit build's zip is checked too, and that
+# host runs under Wine. Counts as one test.
+check_zip() {
+    step "the Windows zip"
+    local status=0
+    if [[ $WIN_ARCH == i686 ]]; then
+        "$root/scripts/check-windows-zip.sh" --run "$product" i686 || status=$?
+    else
+        "$root/scripts/check-windows-zip.sh" "$product" i686 || status=$?
+        "$root/scripts/check-windows-zip.sh" --run "$build" "$WIN_ARCH" || status=$?
+    fi
+    count_check "zip check" "$status"
+}
+
 # lanbrowse.exe under Wine on a simulated LAN: one namespace holds twelve
 # servers of the native lanserver (one silent, one of another game, as in
 # scripts/demo.sh), the other the player, joined by a veth pair. The
@@ -226,13 +258,7 @@ check_lan() {
     local status=0
     lan_check || status=$?
     simlan_down
-    if [[ $status -eq 0 ]]; then
-        passed=$((passed + 1))
-        echo "LAN check passed"
-    else
-        failed=$((failed + 1))
-        echo "LAN check FAILED" >&2
-    fi
+    count_check "LAN check" "$status"
 }
 
 lan_check() {
@@ -282,10 +308,11 @@ fi
 if [[ $exports_ok -eq 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 prepare_wine
 run_tests
+check_zip
 tested=$SECONDS
 check_lan
 
-echo "build $((built - started)) s, Wine tests $((tested - built)) s, LAN check $((SECONDS - tested)) s"
+echo "build $((built - started)) s, Wine tests and zip $((tested - built)) s, LAN check $((SECONDS - tested)) s"
 if [[ $WIN_ARCH == i686 ]]; then
     echo "ran the Windows suite as i686 under wine32: $WIN_ARCH_WHY"
 else

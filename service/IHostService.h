@@ -1,37 +1,41 @@
 // IHostService: the hosting side of matchmaking: announcing a game this
-// process serves. No service of this module implements it.
+// process serves, so that browsers on the LAN find it.
 #pragma once
 
-#include "platform/Export.h"
+#include "HostingTypes.h"
+#include "IService.h"
 
 #include <cstdint>
 #include <string>
 
 namespace brenn::matchmaking {
 
-class BRENN_EXPORT IHostService {
+// Slots, in order: update, getName, startHosting, stopHosting, isHosting,
+// setServerValue, setPlayerValue, removePlayer, setPlayerLimit. Every
+// operation that can fail says how in its HostResult and then changes
+// nothing.
+class BRENN_EXPORT IHostService : public IService {
 public:
     IHostService();
     IHostService(const IHostService& other);
     IHostService& operator=(const IHostService& other);
 
-    // Starts announcing a game under the given name on the given port.
-    virtual bool startHosting(const std::string& name, std::uint32_t port) = 0;
-    // Stops announcing it.
+    // Starts answering status queries on port, or on the first free port of
+    // 22000 to 22010 when port is 0, reporting name as the "hostname".
+    virtual HostResult startHosting(const std::string& name, std::uint32_t port) = 0;
+    // Stops answering and gives the port back; the values stay.
     virtual void stopHosting() = 0;
     virtual bool isHosting() = 0;
-    // Answers pending queries of joining players; returns at once.
-    virtual void update() = 0;
-    // Sets a value that queries report, in a section such as "info".
-    virtual void setServerValue(const std::string& section, const std::string& key,
-                                const std::string& value) = 0;
-    // Sets a value of player `index`.
-    virtual void setPlayerValue(std::int32_t index, const std::string& key, const std::string& value) = 0;
-    // Removes every value of player `index` (the player left).
-    virtual void removePlayer(std::int32_t index) = 0;
-    virtual void setPlayerLimit(std::int32_t maxPlayers) = 0;
-    // The name the service was created with.
-    virtual std::string getName() = 0;
+    // Sets a value that queries report, in section "basic", "info", "rules"
+    // or "teams".
+    virtual HostResult setServerValue(const std::string& section, const std::string& key,
+                                      const std::string& value) = 0;
+    // Sets a value of the player in slot `index` (adding the player).
+    virtual HostResult setPlayerValue(std::int32_t index, const std::string& key, const std::string& value) = 0;
+    // Removes every value of the player in slot `index` (the player left).
+    virtual HostResult removePlayer(std::int32_t index) = 0;
+    // The "maxplayers" reported, and the most players the service takes.
+    virtual HostResult setPlayerLimit(std::int32_t maxPlayers) = 0;
 
 protected:
     ~IHostService() = default;

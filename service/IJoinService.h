@@ -1,8 +1,8 @@
 // IJoinService: the joining side of matchmaking: finding servers to join.
 #pragma once
 
-#include "service/IService.h"
-#include "service/MatchmakingTypes.h"
+#include "IService.h"
+#include "MatchmakingTypes.h"
 
 #include <cstdint>
 #include <string>

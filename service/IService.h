@@ -1,7 +1,7 @@
 // IService: what every service of the matchmaking layer offers its host.
 #pragma once
 
-#include "platform/Export.h"
+#include "../platform/Export.h"
 
 #include <string>
 

@@ -31,6 +31,7 @@ enum UpdateProblem : std::uint32_t {
     UpdateFine = 0,         // nothing did: the servers that answered were listed
     UpdateNoSocket = 1,     // the update could not open its sockets
     UpdateNoBroadcast = 2,  // not one broadcast could be sent (no network, no route)
+    UpdateKeptServers = 3,  // the list could not be cleared for want of memory: the servers found before stay
 };
 
 // A function that hears the service's trace lines (broadcast rounds,

@@ -64,19 +64,25 @@ void VelnarLanJoin::update() {
 
 std::string VelnarLanJoin::getName() { return getServiceId(); }
 
-void VelnarLanJoin::serverListFullUpdate() {
-    if (!updating) updateProblem = UpdateFine;
-    updating = true;
-    browser::clear(browser);
-    browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
-}
+void VelnarLanJoin::serverListFullUpdate() { startUpdate(true); }
 
 void VelnarLanJoin::serverListInfoUpdate(const std::string&, QueryType) { serverListFullUpdate(); }
 
-void VelnarLanJoin::serverListAuxUpdate(const std::string&, std::uint32_t, QueryType) {
-    if (!updating) updateProblem = UpdateFine;
+void VelnarLanJoin::serverListAuxUpdate(const std::string&, std::uint32_t, QueryType) { startUpdate(false); }
+
+void VelnarLanJoin::startUpdate(bool fresh) {
+    // A request while an update runs is ignored.
+    if (browser::state(browser) != brenn::Idle) return;
+    updateProblem = UpdateFine;
     updating = true;
-    browser::lanUpdate(browser, 1, FirstPort, LastPort, 1);
+    if (fresh && browser::clear(browser) != brenn::NoError) updateProblem = UpdateKeptServers;
+    if (browser::lanUpdate(browser, 1, FirstPort, LastPort, 1) != brenn::NoError) {
+        // Nothing could be sent: the update ends here, and ends for the
+        // host as every update does, so that its loop on isUpdating ends.
+        updateProblem = UpdateNoSocket;
+        updating = false;
+        serverStateChanged(HostStateIdle);
+    }
 }
 
 void VelnarLanJoin::clearServers() { browser::clear(browser); }

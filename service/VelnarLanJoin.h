@@ -2,13 +2,14 @@
 // is the plug-in's chief header: a host includes it and nothing else.
 #pragma once
 
-#include "host/JoinMatchmaking.h"
-#include "host/ServerData.h"
-#include "keymap/KeyMap.h"
-#include "platform/Export.h"
-#include "service/IHostService.h"
-#include "service/IJoinService.h"
-#include "service/MatchmakingTypes.h"
+#include "../host/JoinMatchmaking.h"
+#include "../host/ServerData.h"
+#include "../keymap/KeyMap.h"
+#include "../platform/Export.h"
+#include "IHostService.h"
+#include "IJoinService.h"
+#include "VelnarLanHost.h"
+#include "MatchmakingTypes.h"
 
 #include <cstdint>
 #include <string>
@@ -72,9 +73,13 @@ public:
     const char* getServiceId();
     // False when the browser could not be created for want of storage.
     bool browserReady() const;
-    // What kept the last update from asking the network: UpdateFine, or
-    // UpdateNoBroadcast when not one broadcast could be sent (no network
-    // is up, no route), in which case no server could have answered.
+    // What went wrong with the last update, once the state hook heard 1:
+    // UpdateFine; UpdateNoSocket when it could not open its sockets (it
+    // then ended at once: isUpdating() false, the state hook heard 1 before
+    // the request returned); UpdateNoBroadcast when not one broadcast could
+    // be sent (no network is up, no route), so no server could answer;
+    // UpdateKeptServers when a full or info update could not clear the list
+    // for want of memory and so kept the servers found before.
     UpdateProblem getUpdateProblem() const;
     // Hands every trace line of the updates to hook (null: none), with
     // context: each broadcast round, each server asked again and why, parts
@@ -93,6 +98,8 @@ private:
     static void onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t event, void* instance,
                                void* param1, std::int32_t param2);
     void onServerUpdated(void* browserServer, std::uint32_t progress);
+    // Starts an update, from an empty list when fresh.
+    void startUpdate(bool fresh);
 
     char* serviceId;
     JoinMatchmaking* joinMatchmaking;

@@ -1,4 +1,5 @@
 // DynArray, HashTable, the string hash and the element functions.
+#include "browser/EngineTesting.h"
 #include "containers/Allocation.h"
 #include "containers/DynArray.h"
 #include "containers/HashTable.h"
@@ -37,7 +38,7 @@ DynArray* arrayOf(std::initializer_list<int> values, std::int32_t step = 8, Elem
 class Containers : public ::testing::Test {
 protected:
     void SetUp() override { freed.clear(); }
-    void TearDown() override { allocation::failAfter(-1); }
+    void TearDown() override { allocation::testing::failAfter(-1); }
 };
 
 TEST_F(Containers, GrowthIsLinearByTheStep) {
@@ -95,29 +96,29 @@ TEST_F(Containers, SearchGivesTheIndexInTheWholeArray) {
 
 TEST_F(Containers, WithoutStorageNothingChanges) {
     DynArray* grown = arrayOf({1, 2}, 2, recordFree);
-    allocation::failAfter(0);
+    allocation::testing::failAfter(0);
     int extra = 3;
     EXPECT_EQ(dynarray::append(grown, &extra), -1);
     EXPECT_EQ(dynarray::insertAt(grown, &extra, 0), -1);
-    allocation::failAfter(-1);
+    allocation::testing::failAfter(-1);
     EXPECT_EQ(contents(grown), (std::vector<int>{1, 2}));
     EXPECT_EQ(grown->capacity, 2);
     EXPECT_TRUE(freed.empty());
     dynarray::destroy(grown);
 
     for (long successes = 0; successes < 3; ++successes) {
-        allocation::failAfter(successes);
+        allocation::testing::failAfter(successes);
         DynArray* array = dynarray::create(sizeof(int), 4, nullptr);
-        allocation::failAfter(-1);
+        allocation::testing::failAfter(-1);
         EXPECT_EQ(array == nullptr, successes < 2);
         dynarray::destroy(array);
     }
     // A table needs its record, its bucket array and every bucket (2 each).
     for (long successes = 0; successes < 7; ++successes) {
-        allocation::failAfter(successes);
+        allocation::testing::failAfter(successes);
         HashTable* table = hashtable::create(sizeof(char*), 2, 4, elements::hashText,
                                              elements::compareTextNoCase, nullptr);
-        allocation::failAfter(-1);
+        allocation::testing::failAfter(-1);
         EXPECT_EQ(table == nullptr, successes < 6) << successes;
         hashtable::destroy(table);
     }

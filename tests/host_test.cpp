@@ -1,6 +1,6 @@
 // Tests of the host model: ServerData records and the JoinMatchmaking list
 // and hooks.
-#include "containers/Allocation.h"
+#include "browser/EngineTesting.h"
 #include "host/JoinMatchmaking.h"
 #include "host/RecordLookup.h"
 #include "host/ServerData.h"
@@ -69,7 +69,7 @@ void expectFoundAsByWalk(JoinMatchmaking& host, int addresses, int ports) {
 
 // Allocation failures in the indexes stop after the test.
 struct Unarmed {
-    ~Unarmed() { brenn::allocation::failAfter(-1); }
+    ~Unarmed() { brenn::allocation::testing::failAfter(-1); }
 };
 
 const struct {
@@ -217,7 +217,7 @@ TEST(JoinMatchmakingFind, FindsTheNewestOfEqualRecordsAsRecordsComeAndGo) {
         SCOPED_TRACE(failAfter);
         Unarmed unarmed;
         JoinMatchmaking host;
-        brenn::allocation::failAfter(failAfter);
+        brenn::allocation::testing::failAfter(failAfter);
         Records alive;
         // 600 records over 37 addresses and 3 ports: most have equal twins.
         for (int n = 0; n < 600; ++n) {
@@ -229,7 +229,7 @@ TEST(JoinMatchmakingFind, FindsTheNewestOfEqualRecordsAsRecordsComeAndGo) {
             }
             if (n % 50 == 0) expectFoundAsByWalk(host, 38, 4);
         }
-        brenn::allocation::failAfter(-1);
+        brenn::allocation::testing::failAfter(-1);
         EXPECT_EQ(walkList(host).size(), alive.size());
         expectFoundAsByWalk(host, 38, 4);
         // A record renamed by the host and then deleted leaves nothing behind
@@ -254,7 +254,7 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
         JoinMatchmaking host;
         ServerData* indexed = addServer(host, "10.0.0.1");
         ServerData* walked = addServer(host, "10.0.0.2");
-        brenn::allocation::failAfter(failAfter);
+        brenn::allocation::testing::failAfter(failAfter);
         for (int n = 0; n < 300; ++n) {
             const std::string value = std::to_string(n);
             const char* key = keys[n % 4];
@@ -274,7 +274,7 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
                 RecordLookup::setValue(*walked, "players", ("p" + value).c_str(), value.c_str(), false);
             }
         }
-        brenn::allocation::failAfter(-1);
+        brenn::allocation::testing::failAfter(-1);
         for (const auto& s : sections)
             EXPECT_EQ(walkSection(indexed->*s.section), walkSection(walked->*s.section)) << s.name;
         EXPECT_EQ(walkSection(indexed->playersSection).size(), 19u * 4 + 30);

@@ -1,5 +1,8 @@
 // The browser core and LAN discovery, on the simulated LAN.
+#include "browser/EngineTesting.h"
 #include "support/BrowserFixture.h"
+
+#include "containers/Allocation.h"
 
 #include <map>
 #include <set>
@@ -166,6 +169,31 @@ TEST(DiscoveryInterfaces, EveryInterfaceWithABroadcastAddressIsAskedAndNoRouteEn
     browser::destroy(b);
 }
 
+// The machine's own interfaces, through the real platform (only read:
+// nothing is sent).
+TEST(NativeInterfaces, AreListedUpWithTheirBroadcastAddressAndABufferIsGranted) {
+    const platform::Operations& os = platform::native();
+    ASSERT_EQ(os.startSockets(), 0);
+    platform::InterfaceAddress list[platform::MaxInterfaces];
+    const int count = os.listInterfaces(list, platform::MaxInterfaces);
+    ASSERT_GE(count, 1);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_NE(list[i].flags & platform::InterfaceUp, 0u);
+        // A broadcast address lies in the interface's own subnet.
+        const platform::InterfaceAddress& entry = list[i];
+        if (entry.flags & platform::InterfaceBroadcast)
+            EXPECT_EQ(entry.broadcast & entry.netmask, entry.address & entry.netmask);
+        else
+            EXPECT_EQ(entry.broadcast, 0u);
+    }
+    EXPECT_EQ(os.listInterfaces(list, 0), 0);
+    const platform::Socket s = os.openUdpSocket();
+    ASSERT_NE(s, platform::InvalidSocket);
+    EXPECT_GT(os.setReceiveBuffer(s, 1 << 20), 0);
+    os.closeSocket(s);
+    os.endSockets();
+}
+
 TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final, Final});
     lan_.addStatusServer("10.0.0.7", 22003, {Final});
@@ -190,6 +218,53 @@ TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     EXPECT_EQ(browser::serverAt(browser_, 5), nullptr);
 }
 
+TEST_F(Discovery, SocketsBoundOnOtherHostsHearTheBroadcastAndAnswerFromTheirPort) {
+    int failure = 0;
+    lan_.addSilentServer("10.0.0.20", 22001);
+    lan_.setBindAddress("10.0.0.20");
+    const platform::Socket game = platform::bindUdpSocket(22000, &failure);
+    ASSERT_NE(game, platform::InvalidSocket);
+    EXPECT_EQ(platform::bindUdpSocket(22000, &failure), platform::InvalidSocket);
+    EXPECT_EQ(failure, platform::BindInUse);
+    EXPECT_EQ(platform::bindUdpSocket(22001, &failure), platform::InvalidSocket);  // the server's
+    EXPECT_EQ(failure, platform::BindInUse);
+    EXPECT_EQ(platform::bindUdpSocket(0, &failure), platform::InvalidSocket);
+    EXPECT_EQ(failure, platform::BindFailed);
+    lan_.setBindAddress("10.0.0.1");
+    const platform::Socket local = platform::bindUdpSocket(22000, &failure);  // another host: free
+    ASSERT_NE(local, platform::InvalidSocket);
+
+    ASSERT_EQ(startPass(), NoError);
+    for (const platform::Socket s : {game, local}) {
+        char query[16];
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+        ASSERT_EQ(platform::receiveFrom(s, query, sizeof query, &address, &port), 8);
+        EXPECT_EQ(address, SimulatedLan::address("10.0.0.1"));
+        EXPECT_EQ(platform::sendTo(s, Final.data(), static_cast<int>(Final.size()), address, port), 18);
+    }
+    finishDiscovery();
+    using Found = std::vector<std::pair<std::string, std::uint16_t>>;
+    EXPECT_EQ(servers(), (Found{{"10.0.0.20", 22000}, {"10.0.0.1", 22000}}));
+    platform::closeSocket(game);
+    platform::closeSocket(local);
+    runToIdle();
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(Discovery, AFailedReceiveEndsTheDrainForOneStepOnly) {
+    ASSERT_EQ(startPass(), NoError);
+    const std::uint16_t port = lan_.sent().front().fromPort;
+    const std::uint32_t player = SimulatedLan::address("10.0.0.1");
+    lan_.send(SimulatedLan::address("10.0.0.7"), 22000, player, port, Final);
+    lan_.queueReceiveError(port);
+    lan_.send(SimulatedLan::address("10.0.0.8"), 22000, player, port, Final);
+    browser::think(browser_);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
+    browser::think(browser_);
+    EXPECT_EQ(browser::serverCount(browser_), 2);
+}
+
 TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     ASSERT_EQ(startPass(), NoError);
@@ -204,6 +279,11 @@ TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
         if (expectedState == ListingLan) finishDiscovery();
     }
     runToIdle();
+    // Without storage for the new lists, clear says so and keeps the servers.
+    allocation::testing::failAfter(0);
+    EXPECT_EQ(browser::clear(browser_), NoMemory);
+    allocation::testing::failAfter(-1);
+    EXPECT_EQ(browser::serverCount(browser_), 1);
     EXPECT_EQ(browser::clear(browser_), NoError);
     EXPECT_EQ(browser::serverCount(browser_), 0);
 }

@@ -1,9 +1,8 @@
 // The simulator's parsing and planning where the end-to-end runs cannot
-// reach: datagram limits, odd and bad definition lines, address forms, slot
-// exhaustion and the seeded plan.
+// reach: odd and bad definition lines, address forms, slot exhaustion and
+// the seeded plan.
 #include "Definitions.h"
 #include "Endpoints.h"
-#include "ReplyBuilder.h"
 #include "ServerPlan.h"
 
 #include <gtest/gtest.h>
@@ -13,35 +12,6 @@
 
 namespace lanserver {
 namespace {
-
-int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
-TEST(LanServerReply, SplitRepliesKeepEveryPairOnceAndOnlyTheLastIsFinal) {
-    std::vector<Pair> pairs;
-    for (int i = 0; i < 400; ++i) pairs.push_back({"player_" + std::to_string(i), std::string(20, 'x')});
-    for (const int parts : {1, 3, 7}) {
-        const std::vector<std::string> datagrams = buildReply(pairs, parts, 5);
-        ASSERT_GE(datagrams.size(), static_cast<std::size_t>(parts));
-        std::string all;
-        for (std::size_t k = 0; k < datagrams.size(); ++k) {
-            const std::string& d = datagrams[k];
-            EXPECT_LE(d.size(), MaxDatagram);
-            EXPECT_EQ(d[0], '\\');
-            EXPECT_EQ(count(d, "\\final\\"), k + 1 == datagrams.size() ? 1 : 0);
-            const std::string id = "\\queryid\\5." + std::to_string(k + 1);
-            ASSERT_EQ(d.substr(d.size() - id.size()), id);
-            all += d.substr(0, d.size() - id.size());
-        }
-        EXPECT_EQ(count(all, "\\player_"), 400) << parts << " parts";
-    }
-    // More parts than pairs: the empty parts still carry their queryid.
-    EXPECT_EQ(buildReply({{"a", "1"}}, 3, 1),
-              (std::vector<std::string>{"\\queryid\\1.1", "\\queryid\\1.2", "\\a\\1\\final\\\\queryid\\1.3"}));
-}
 
 TEST(LanServerDefinitions, ReadsOddLinesAsWrittenAndNamesABadOne) {
     std::istringstream file("# comment\n\n"

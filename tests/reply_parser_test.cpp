@@ -1,4 +1,5 @@
 // Server records: reply parsing, the string pool and value lookups.
+#include "browser/EngineTesting.h"
 #include "browser/ReplyParser.h"
 #include "containers/Allocation.h"
 #include "platform/Platform.h"
@@ -19,7 +20,7 @@ protected:
         ASSERT_NE(server_, nullptr);
     }
     void TearDown() override {
-        allocation::failAfter(-1);
+        allocation::testing::failAfter(-1);
         server::freeServer(&server_);
         stringpool::destroy(pool_);
     }
@@ -135,16 +136,16 @@ TEST_F(ServerRecord, WithoutStorageAPairIsSkippedAndNothingStoredIsLost) {
     EXPECT_EQ(server::intValue(server_, "queryid", -3), -3);
     // Without storage for the table the pair is skipped; the next reply makes it.
     for (long successes = 0; successes < 20 && server_->keys == nullptr; ++successes) {
-        allocation::failAfter(successes);
+        allocation::testing::failAfter(successes);
         parse("\\hostname\\Alpha");
-        allocation::failAfter(-1);
+        allocation::testing::failAfter(-1);
         EXPECT_TRUE(server_->keys == nullptr || pairs() == (Pairs{{"hostname", "Alpha"}}));
     }
     ASSERT_NE(server_->keys, nullptr);
     for (long successes = 0; successes < 6; ++successes) {
-        allocation::failAfter(successes);
+        allocation::testing::failAfter(successes);
         parse("\\mapname\\dust\\hostname\\Beta\\gametype\\ctf");
-        allocation::failAfter(-1);
+        allocation::testing::failAfter(-1);
         // What was stored before is never lost; a pair is whole or absent.
         Pairs stored = pairs();
         ASSERT_EQ(stored.count("hostname"), 1u);

@@ -187,6 +187,30 @@ TEST_F(Service, AnUpdateThatCouldSendNoBroadcastSaysSoAndTracesItsRounds) {
                              "11 sent, 11 refused in all; 1 servers so far");
 }
 
+TEST_F(Service, AnUpdateThatCannotStartEndsAtOnceForTheHost) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    lan_.setSocketLimit(0);
+    for (bool aux : {false, true}) {
+        calls_.clear();
+        if (aux) service().serverListAuxUpdate("", 0, matchmaking::QueryStatus);
+        else service().serverListFullUpdate();
+        // The host's own loop ends at once.
+        int steps = 0;
+        while (service().isUpdating() && steps < 10) {
+            service().update();
+            ++steps;
+        }
+        EXPECT_EQ(steps, 0);
+        EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{1}));
+        EXPECT_FALSE(calls_.back().updatingAtCall);
+        EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateNoSocket);
+    }
+    lan_.setSocketLimit(-1);
+    fullUpdate();
+    EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateFine);
+    EXPECT_EQ(matchmaking_.serverDataCount, 1);
+}
+
 TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
     addServer("10.0.0.7", {{"hostname", "Alpha"}});
     fullUpdate();

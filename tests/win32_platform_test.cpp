@@ -1,5 +1,6 @@
 // The Win32 platform operations on real loopback sockets, where Windows
-// differs: readiness of a socket set, long datagrams, refused queries. The
+// differs: readiness of a socket set, long datagrams, refused queries, a
+// hosted game's bound port. The
 // key map file, the module entry and the whole pass are exercised by the
 // other suites under Wine and by the LAN check of scripts/test-windows.sh.
 #include "platform/Platform.h"
@@ -128,6 +129,44 @@ TEST_F(Win32Sockets, RefusedQueryFailsOnceNamingThePeerOrNobody) {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
     EXPECT_EQ(native().receiveFrom(s, buffer, 1499, &address, &port), 7);
+}
+
+// A hosted game's port: held by one socket only, a receive that finds
+// nothing returns at once, and a reply to a peer that has gone does not make
+// the next query's receive fail.
+TEST_F(Win32Sockets, ABoundPortIsHeldAloneNeverWaitsAndOutlivesGonePeers) {
+    std::uint16_t port = 22950;
+    int failure = 0;
+    Socket game = InvalidSocket;
+    for (; game == InvalidSocket && port < 22990; ++port) game = native().bindUdpSocket(port, &failure);
+    ASSERT_NE(game, InvalidSocket);
+    sockets_.push_back(game);
+    --port;
+    EXPECT_EQ(native().bindUdpSocket(port, &failure), InvalidSocket);
+    EXPECT_EQ(failure, BindInUse);
+    EXPECT_EQ(native().bindUdpSocket(0, &failure), InvalidSocket);
+    EXPECT_EQ(failure, BindFailed);
+
+    char buffer[16];
+    std::uint32_t address = 0;
+    std::uint16_t from = 0;
+    EXPECT_EQ(native().receiveFrom(game, buffer, sizeof buffer, &address, &from), NothingToRead);
+    WinsockPeer gone;
+    ASSERT_TRUE(gone.ok());
+    const std::uint16_t gonePort = hostToNet16(gone.port());
+    gone.close();
+    ASSERT_EQ(native().sendTo(game, "\\final\\", 7, Loopback, gonePort), 7);
+    WinsockPeer peer;
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(peer.send("\\status\\", Loopback, hostToNet16(port)));
+    std::uint8_t readable = 0;
+    ASSERT_EQ(pollUntilReadable(&game, 1, &readable), 1);
+    EXPECT_EQ(native().receiveFrom(game, buffer, sizeof buffer, &address, &from), 8);
+    EXPECT_EQ(from, hostToNet16(peer.port()));
+    ASSERT_EQ(native().sendTo(game, "\\final\\", 7, Loopback, from), 7);
+    std::string reply;
+    ASSERT_TRUE(peer.receive(reply, address, from, 1000));
+    EXPECT_EQ(from, hostToNet16(port));
 }
 
 TEST(Win32Addresses, TextAndAddressConvertBothWays) {

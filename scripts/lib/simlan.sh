@@ -146,6 +146,28 @@ simlan_loss() {
     done
 }
 
+# simlan_known_neighbours COUNT: the player knows the link address of the
+# first COUNT servers and they know the player's, as on a LAN where each
+# server is a machine of its own that asks for the player's address when it
+# answers the broadcast (and so tells its own). On the veth all servers
+# share one end, which asks once: without this the player resolves every
+# server itself, and on a lossy link those requests are lost too.
+simlan_known_neighbours() {
+    local count=$1 i servers_mac player_mac
+    servers_mac=$(ip -n "$SIMLAN_SERVERS" link show "$SIMLAN_SERVERS_LINK" | sed -n 's/.*link\/ether \([^ ]*\).*/\1/p')
+    player_mac=$(ip -n "$SIMLAN_PLAYER" link show "$SIMLAN_PLAYER_LINK" | sed -n 's/.*link\/ether \([^ ]*\).*/\1/p')
+    for ((i = 0; i < count; i++)); do
+        echo "neigh replace 10.77.$(((10 + i) / 256)).$(((10 + i) % 256)) lladdr $servers_mac dev $SIMLAN_PLAYER_LINK nud permanent"
+    done | ip -n "$SIMLAN_PLAYER" -batch -
+    ip -n "$SIMLAN_SERVERS" neigh replace 10.77.200.1 lladdr "$player_mac" dev "$SIMLAN_SERVERS_LINK" nud permanent
+}
+
+# simlan_forget_neighbours: the player and the servers know no link address.
+simlan_forget_neighbours() {
+    ip -n "$SIMLAN_PLAYER" neigh flush all
+    ip -n "$SIMLAN_SERVERS" neigh flush all
+}
+
 # simlan_count_udp: counts from now on the UDP datagrams the player sends:
 # all of them (simlan_udp_sent), and those sent to one server's game port
 # rather than to a broadcast address, the queries (simlan_queries_sent).

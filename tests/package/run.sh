@@ -1,16 +1,82 @@
 #!/usr/bin/env bash
-# Installs the built library into a scratch prefix, then configures, builds
-# and runs the host project of this folder against that installation.
-#   run.sh LIBRARY_BUILD_DIR [CMAKE_ARGUMENT...]
+# The installed package as a user meets it: a host project built against it
+# with CMake (find_package) and with pkg-config, both run; the tools' version,
+# man pages and installed key map.
+#   run.sh BUILD_DIR [COMPILER_FLAG...]   installs the build into a scratch prefix
+#   run.sh --root ROOT [COMPILER_FLAG...] uses the tree unpacked under ROOT/usr
+# The compiler flags go to both host builds (the sanitizers, for instance).
 set -euo pipefail
-build=$1
-shift
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/../../scripts/lib/simlan.sh"
+
+# --browse PREFIX (inside a private network namespace): lanbrowse from an
+# empty folder finds the installed key map and fills the records by it.
+if [[ ${1:-} == --browse ]]; then
+    prefix=$2
+    scratch=$(mktemp -d)
+    trap 'simlan_down; rm -rf "$scratch"' EXIT
+    simlan_loopback
+    simlan_contained
+    LANSERVER=$prefix/bin/lanserver simlan_start_servers "$scratch/ready" --servers 2 --duration 20 --quiet
+    mkdir "$scratch/empty"
+    cd "$scratch/empty"
+    "$prefix/bin/lanbrowse" --json --tick 2 >"$scratch/pass.json" 2>"$scratch/pass.err"
+    grep -q "using $prefix/bin/../share/velnarlanjoin/MultiplayerServers/VelnarKeyMap.ini" "$scratch/pass.err" &&
+        grep -q '"key":"hostname","value":"' "$scratch/pass.json" ||
+        { echo "lanbrowse did not use the installed key map:"; cat "$scratch/pass.err"; exit 1; }
+    echo "lanbrowse from an empty folder: 2 servers, records filled by the installed key map"
+    exit 0
+fi
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-cmake -S "$here" -B "$scratch/host" -DCMAKE_PREFIX_PATH="$scratch/prefix" "$@" >/dev/null
-cmake --build "$scratch/host" >/dev/null
-# The key map is missing on purpose: the plug-in says so once and goes on.
-cd "$scratch"
-LD_LIBRARY_PATH="$scratch/prefix/lib:$scratch/prefix/lib64${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" "$scratch/host/package_host"
+if [[ $1 == --root ]]; then
+    prefix=$(cd "$2" && pwd)/usr
+    shift 2
+else
+    prefix=$scratch/prefix
+    cmake --install "$1" --prefix "$prefix" >/dev/null
+    shift
+fi
+flags="$*"
+library=$(find "$prefix" -name 'libVelnarLanJoin.so.1' -print -quit)
+[[ -n $library ]] || { echo "no libVelnarLanJoin.so.1 under $prefix"; exit 1; }
+libdir=$(dirname "$library")
+export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+
+echo "== host by CMake (find_package), the installed headers compiled one by one"
+cmake -S "$here" -B "$scratch/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+cmake --build "$scratch/cmake" -j 2 >/dev/null
+(cd "$scratch" && "$scratch/cmake/package_host")
+
+echo "== host by pkg-config"
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+# shellcheck disable=SC2086,SC2046  # both lists are word lists on purpose
+${CXX:-c++} -std=c++17 $flags -o "$scratch/pkg_host" "$here/host.cpp" $(pkg-config --cflags --libs velnarlanjoin)
+(cd "$scratch" && "$scratch/pkg_host")
+# A host of an older standard or of the other string ABI is refused by name.
+echo '#include "service/VelnarLanJoin.h"' >"$scratch/refused.cpp"
+for refused in -std=c++14 "-std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0"; do
+    # shellcheck disable=SC2086,SC2046
+    if ${CXX:-c++} $refused -fsyntax-only $(pkg-config --cflags velnarlanjoin) "$scratch/refused.cpp" \
+        2>"$scratch/refused.txt" ||
+        ! grep -q 'error: #error "the VelnarLanJoin' "$scratch/refused.txt"; then
+        echo "a host built with $refused is not refused:"
+        cat "$scratch/refused.txt"
+        exit 1
+    fi
+done
+echo "hosts built with -std=c++14 or -D_GLIBCXX_USE_CXX11_ABI=0 are refused"
+
+echo "== tools"
+version=$(pkg-config --modversion velnarlanjoin)
+for tool in lanbrowse lanserver; do
+    [[ $("$prefix/bin/$tool" --version) == "$tool $version" ]] || { echo "$tool --version is not $version"; exit 1; }
+    "$here/check-manpage.sh" "$prefix/bin/$tool" "$prefix/share/man/man1/$tool.1.gz"
+done
+echo "both tools say version $version"
+if simlan_can_use_loopback; then
+    unshare -rn "$0" --browse "$prefix"
+else
+    echo "SKIP: the installed key map check needs a private network namespace (unshare -rn)"
+fi

@@ -30,9 +30,10 @@ bool compareMode(const std::string& text, brenn::matchmaking::CompareMode* mode)
 const char* usage() {
     return "usage: lanbrowse [options]\n"
            "Finds the game's servers on the local network with the LAN join service and\n"
-           "prints them as a table. Reads the key map MultiplayerServers/VelnarKeyMap.ini\n"
-           "under the current directory. Exit code 0 when servers answered, 2 when none\n"
-           "did, 1 on errors.\n"
+           "prints them as a table. The key map is the one --keymap names, else\n"
+           "MultiplayerServers/VelnarKeyMap.ini under the current directory, else the\n"
+           "sample installed with lanbrowse. Exit code 0 when servers answered, 2 when\n"
+           "none did, 1 on errors.\n"
            "\n"
            "  --sort KEY        sort by KEY (a key map key such as numplayers, or a key\n"
            "                    the servers send)\n"
@@ -49,6 +50,8 @@ const char* usage() {
            "                    rounds, servers asked again), as lines on standard error\n"
            "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
            "  --timeout S       give a pass up after S seconds (default 30)\n"
+           "  --keymap PATH     read the key map from PATH\n"
+           "  --version         the version, then exit\n"
            "  --help            this text\n";
 }
 
@@ -69,6 +72,10 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
         else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
         else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
         else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
+        else if (name == "--keymap") {
+            options->keyMap = value;
+            ok = !value.empty();
+        }
         else {
             takesValue = false;
             if (name == "--descending") options->descending = true;
@@ -76,6 +83,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
             else if (name == "--aux") options->aux = true;
             else if (name == "--trace") options->trace = true;
             else if (name == "--help") options->help = true;
+            else if (name == "--version") options->version = true;
             else {
                 *error = "unknown option: " + name;
                 return false;

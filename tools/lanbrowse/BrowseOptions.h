@@ -19,7 +19,9 @@ struct BrowseOptions {
     int passes = 10;      // passes in watch mode
     int tickMs = 5;       // pause between two update calls
     int timeoutS = 30;    // a pass that takes longer is given up
+    std::string keyMap;   // empty: the usual search (KeyMapFile.h)
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line. False, with a message in *error, on a bad

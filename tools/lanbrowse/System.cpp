@@ -7,6 +7,8 @@
 #include <csignal>
 #include <ctime>
 
+#include <climits>
+
 #include <unistd.h>
 #endif
 
@@ -45,6 +47,15 @@ void sleepMilliseconds(int milliseconds) {
     if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
+std::string executableDirectory() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return "";
+    const std::string file(path, length);
+    const std::size_t slash = file.find_last_of("\\/");
+    return slash == std::string::npos ? "" : file.substr(0, slash);
+}
+
 #else
 
 namespace {
@@ -68,6 +79,15 @@ void sleepMilliseconds(int milliseconds) {
     timespec left = {milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
     // A signal cuts the sleep short; the caller checks its flag soon after.
     ::nanosleep(&left, &left);
+}
+
+std::string executableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return "";
+    const std::string file(path, static_cast<std::size_t>(length));
+    const std::size_t slash = file.rfind('/');
+    return slash == std::string::npos ? "" : file.substr(0, slash);
 }
 
 #endif

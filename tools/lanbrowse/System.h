@@ -1,9 +1,10 @@
 // What lanbrowse needs of the operating system: whether standard error is a
-// terminal, Ctrl-C, and sleeping. The POSIX and Windows versions are both in
+// terminal, Ctrl-C, sleeping, and the program's own folder. The POSIX and Windows versions are both in
 // System.cpp; the rest of the tool is the same everywhere.
 #pragma once
 
 #include <atomic>
+#include <string>
 
 namespace lanbrowse {
 
@@ -21,5 +22,9 @@ void setFlagOnInterrupt(std::atomic<bool>* flag);
 // pause up to its timer tick (15.6 ms unless a program asked for finer).
 // Nothing for 0 or less.
 void sleepMilliseconds(int milliseconds);
+
+// The folder that holds the running program, without a trailing separator;
+// empty when the system does not say.
+std::string executableDirectory();
 
 }  // namespace lanbrowse

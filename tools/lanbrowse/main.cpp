@@ -2,23 +2,28 @@
 // the join service's public interface and prints them.
 #include "BrowseOptions.h"
 #include "BrowseSession.h"
+#include "KeyMapFile.h"
 #include "ProgressDisplay.h"
 #include "RecordOutput.h"
 #include "System.h"
 
 #include <atomic>
-#include <fstream>
 #include <iostream>
 
 namespace {
 
 std::atomic<bool> stopRequested{false};
 
-// The library reads this file; say so early when it is not there.
-void checkKeyMap() {
-    if (std::ifstream("MultiplayerServers/VelnarKeyMap.ini")) return;
-    std::cerr << "lanbrowse: no MultiplayerServers/VelnarKeyMap.ini under the current directory;"
-                 " records will hold the ping only (run from the repository's top folder)\n";
+// Says early which key map the records follow, unless it is the usual one
+// under the current directory or one the user named.
+void reportKeyMap(const std::string& named, const std::string& path, bool found) {
+    if (!found) {
+        std::cerr << "lanbrowse: no MultiplayerServers/VelnarKeyMap.ini under the current directory"
+                     " and no installed one; records will hold the ping only (--keymap names one)\n";
+    } else if (named.empty() && !path.empty()) {
+        std::cerr << "lanbrowse: no MultiplayerServers/VelnarKeyMap.ini under the current directory;"
+                     " using " << path << "\n";
+    }
 }
 
 void pause(int seconds) {
@@ -41,10 +46,21 @@ int main(int argc, char** argv) {
         std::cout << usage();
         return 0;
     }
-    checkKeyMap();
+    if (options.version) {
+        std::cout << "lanbrowse " VELNARLANJOIN_VERSION "\n";
+        return 0;
+    }
+    std::string keyMap;
+    bool keyMapFound = false;
+    if (!findKeyMap(options.keyMap, &keyMap, &keyMapFound, &error)) {
+        std::cerr << "lanbrowse: " << error << "\n";
+        return 1;
+    }
+    reportKeyMap(options.keyMap, keyMap, keyMapFound);
     setFlagOnInterrupt(&stopRequested);
 
     ProgressDisplay display(standardErrorIsTerminal(), options.trace);
+    const KeyMapRedirect redirect(keyMap);  // the service reads its key map when created
     BrowseSession session(options, &display);
     if (!session.ready(&error)) {
         std::cerr << "lanbrowse: " << error << "\n";

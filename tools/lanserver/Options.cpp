@@ -44,6 +44,7 @@ const char* usage() {
            "  --ready-file PATH   create PATH once every socket is bound\n"
            "  --manifest PATH     write the servers as JSON to PATH before serving\n"
            "  --quiet             no summary on standard output\n"
+           "  --version           the version, then exit\n"
            "  --help              this text\n"
            "\n"
            "Which generated servers are silent, dead or of the other game follows from\n"
@@ -56,7 +57,7 @@ const char* usage() {
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
     enum { Servers = 1, Addresses, Ports, Seed, Definitions, OtherGame, Silent, Dead, Split, Delay,
-           Spread, Duration, ReadyFile, Manifest, Quiet, Help };
+           Spread, Duration, ReadyFile, Manifest, Quiet, Help, Version };
     static const option longOptions[] = {
         {"servers", required_argument, nullptr, Servers},
         {"addresses", required_argument, nullptr, Addresses},
@@ -74,6 +75,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         {"manifest", required_argument, nullptr, Manifest},
         {"quiet", no_argument, nullptr, Quiet},
         {"help", no_argument, nullptr, Help},
+        {"version", no_argument, nullptr, Version},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
@@ -99,6 +101,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         case Manifest: options->manifest = optarg; break;
         case Quiet: options->quiet = true; break;
         case Help: options->help = true; break;
+        case Version: options->version = true; break;
         default:
             *error = std::string("unknown option or missing value: ") + argv[optind - 1];
             return false;

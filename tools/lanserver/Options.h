@@ -23,6 +23,7 @@ struct Options {
     std::string manifest;               // JSON list of the servers, written at start
     bool quiet = false;                 // no summary on standard output
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line. False, with a message in *error, on a bad option

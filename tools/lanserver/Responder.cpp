@@ -1,7 +1,7 @@
 // The simulated servers' sockets and their poll loop.
 #include "Responder.h"
 
-#include "ReplyBuilder.h"
+#include "hosting/ReplyBuilder.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -205,7 +205,7 @@ void Responder::sendDue(std::int64_t now) {
         const Pending p = pending_.top();
         pending_.pop();
         Server& s = servers_[p.server];
-        for (const std::string& datagram : buildReply(s.setup.pairs, s.split, ++s.replies)) {
+        for (const std::string& datagram : brenn::hosting::buildReply(s.setup.pairs, s.split, ++s.replies)) {
             const ssize_t sent = ::sendto(s.fd, datagram.data(), datagram.size(), 0,
                                           reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
             if (sent >= 0) ++sent_;

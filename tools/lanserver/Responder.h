@@ -47,7 +47,7 @@ private:
         int fd = -1;
         int split = 1;
         int delayMs = 0;
-        int replies = 0;  // replies built so far, numbers the queryid
+        std::uint32_t replies = 0;  // replies built so far, numbers the queryid
     };
     struct Port {
         int fd = -1;                 // wildcard socket

@@ -3,6 +3,8 @@
 #include "Responder.h"
 #include "ServerPlan.h"
 
+#include "platform/Version.h"
+
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -35,6 +37,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usage();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "lanserver " VELNARLANJOIN_VERSION "\n";
         return 0;
     }
     std::vector<SimServer> servers;

@@ -1,6 +1,9 @@
 // ServerBrowser: creation, destruction, the step dispatch and the server list.
-#include "browser/ServerBrowser.h"
+#include "browser/BrowserCore.h"
 
+#include "browser/BrowserServer.h"
+#include "browser/EngineTesting.h"
+#include "browser/QueryEngine.h"
 #include "containers/Allocation.h"
 
 #include <cstdlib>
@@ -25,6 +28,16 @@ void benchmarkSettings(ServerBrowser* browser) {
     if (setting == nullptr) return;
     browser->classic = std::strcmp(setting, "classic") == 0;
     if (std::strncmp(setting, "buffer=", 7) == 0) browser->receiveBufferRequest = std::atoi(setting + 7);
+}
+
+// The first server with this address and port, by walking the list.
+std::int32_t walkServers(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
+    const std::int32_t count = serverCount(browser);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const BrowserServer* candidate = serverAt(browser, i);
+        if (candidate->queryPort == port && candidate->ip == address) return i;
+    }
+    return -1;
 }
 
 DynArray* createServerList() {
@@ -106,7 +119,7 @@ std::int32_t clear(ServerBrowser* browser) {
     if (servers == nullptr || pool == nullptr) {
         dynarray::destroy(servers);
         stringpool::destroy(pool);
-        return NoError;
+        return NoMemory;
     }
     // The servers go first: their key tables refer to the pool's texts.
     dynarray::destroy(browser->servers);
@@ -152,22 +165,16 @@ BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uin
 }
 
 std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
-    if (!serverindex::usable(&browser->serverIndex, serverCount(browser)))
-        return findServerLinear(browser, address, port);
+    if (!serverindex::usable(&browser->serverIndex, serverCount(browser))) return walkServers(browser, address, port);
     const std::int32_t position = serverindex::find(&browser->serverIndex, address, port);
     if (position == -1) return -1;
     const BrowserServer* found = serverAt(browser, position);
     if (found->ip == address && found->queryPort == port) return position;
-    return findServerLinear(browser, address, port);
+    return walkServers(browser, address, port);
 }
 
-std::int32_t findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
-    const std::int32_t count = serverCount(browser);
-    for (std::int32_t i = 0; i < count; ++i) {
-        const BrowserServer* candidate = serverAt(browser, i);
-        if (candidate->queryPort == port && candidate->ip == address) return i;
-    }
-    return -1;
+std::int32_t testing::findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
+    return walkServers(browser, address, port);
 }
 
 }  // namespace brenn::browser

@@ -1,0 +1,340 @@
+// The hosting service through the plug-in's public interface, on the
+// simulated LAN: hosted games as the join service finds them, and the query
+// port's defences as a sender on the LAN or beyond it sees them.
+#include "support/ServiceFixture.h"
+
+namespace brenn::testing {
+namespace {
+
+using matchmaking::HostCounters;
+using matchmaking::HostLimits;
+using matchmaking::IHostService;
+using matchmaking::velnar::VelnarLanHost;
+using platform::SimulatedLan;
+
+class Hosting : public ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        writeKeyMap(
+            "info.hostname=hostname;\n"
+            "info.mapname=mapname;\n"
+            "info.numplayers=numplayers;\n"
+            "info.maxplayers=maxplayers;\n"
+            "rules.timelimit=timelimit;\n"
+            "players.name=player;\n"
+            "players.score=score;\n");
+        // Where direct queries come from; what reaches it is kept.
+        lan_.addServer("10.0.0.50", 40000, [this](SimulatedLan&, const SimulatedLan::Datagram& d) {
+            replies_.push_back(d.payload);
+        });
+    }
+    void TearDown() override {
+        for (VelnarLanHost* host : hosts_) delete host;
+        ServiceFixture::TearDown();
+    }
+
+    // A game hosted on the host at address, on the first free port.
+    VelnarLanHost& host(const std::string& address, const std::string& name) {
+        hosts_.push_back(CreateHostClass("game-" + name));
+        lan_.setBindAddress(address);
+        EXPECT_EQ(hosts_.back()->startHosting(name, 0), matchmaking::HostOk);
+        lan_.setBindAddress("10.0.0.1");
+        return *hosts_.back();
+    }
+
+    // A full update of the join service, with every hosted game stepped in
+    // the same loop.
+    void pass() {
+        service().serverListFullUpdate();
+        for (int i = 0; i < 20000 && service().isUpdating(); ++i) {
+            for (VelnarLanHost* h : hosts_) h->update();
+            service().update();
+            lan_.advance(1);
+        }
+    }
+
+    // Sends each payload to the game from `from` and steps it once; the
+    // replies it sent back to 10.0.0.50:40000 are in replies_.
+    void query(VelnarLanHost& game, const std::vector<std::string>& payloads,
+               const std::string& from = "10.0.0.50", std::uint16_t fromPort = 40000) {
+        for (const std::string& p : payloads)
+            lan_.send(SimulatedLan::address(from), fromPort, SimulatedLan::address("10.0.0.20"), game.getPort(), p);
+        game.update();
+    }
+
+    std::vector<VelnarLanHost*> hosts_;
+    std::vector<std::string> replies_;
+};
+
+std::string player(ServerData* record, const char* key, int index) {
+    const char* v = valueOf(record->playersSection, key, std::to_string(index).c_str());
+    return v ? v : "(missing)";
+}
+
+TEST_F(Hosting, TheBrowserFindsHostedGamesWithEveryValueAsSet) {
+    VelnarLanHost& small = host("10.0.0.20", "Small Game");
+    ASSERT_EQ(small.setServerValue("info", "mapname", "scree"), matchmaking::HostOk);
+    ASSERT_EQ(small.setServerValue("rules", "timelimit", "20"), matchmaking::HostOk);
+    ASSERT_EQ(small.setPlayerValue(3, "player", "Ada"), matchmaking::HostOk);
+    ASSERT_EQ(small.setPlayerValue(3, "score", "7"), matchmaking::HostOk);
+    VelnarLanHost& big = host("10.0.0.21", "Big Game");
+    ASSERT_EQ(big.setPlayerLimit(64), matchmaking::HostOk);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(big.setPlayerValue(i, "player", "player name " + std::to_string(i)), matchmaking::HostOk);
+        ASSERT_EQ(big.setPlayerValue(i, "score", std::to_string(i * 3)), matchmaking::HostOk);
+    }
+    VelnarLanHost& local = host("10.0.0.1", "On This Machine");  // the browsing host itself
+    EXPECT_EQ(small.getPort(), 22000);
+    EXPECT_EQ(local.getPort(), 22000);
+    pass();
+
+    ASSERT_EQ(matchmaking_.serverDataCount, 3);
+    ServerData* s = record("10.0.0.20");
+    ASSERT_NE(s, nullptr);
+    EXPECT_STREQ(valueOf(s->infoSection, "hostname"), "Small Game");
+    EXPECT_STREQ(valueOf(s->infoSection, "mapname"), "scree");
+    EXPECT_STREQ(valueOf(s->infoSection, "numplayers"), "1");
+    EXPECT_STREQ(valueOf(s->infoSection, "maxplayers"), "16");
+    EXPECT_STREQ(valueOf(s->rulesSection, "timelimit"), "20");
+    EXPECT_EQ(player(s, "name", 0) + "/" + player(s, "score", 0), "Ada/7");  // slot 3 is the first player
+    ServerData* b = record("10.0.0.21");
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(valueOf(b->infoSection, "numplayers"), "64");
+    EXPECT_STREQ(valueOf(b->infoSection, "maxplayers"), "64");
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(player(b, "name", i), "player name " + std::to_string(i));
+        EXPECT_EQ(player(b, "score", i), std::to_string(i * 3));
+    }
+    ASSERT_NE(record("10.0.0.1"), nullptr);
+    EXPECT_STREQ(valueOf(record("10.0.0.1")->infoSection, "hostname"), "On This Machine");
+
+    // The big reply came split, every datagram within 1400 bytes and
+    // numbered, "\final\" in the last only, once per query that reached it.
+    std::map<int, std::vector<std::string>> replies;  // by query number
+    for (const auto& d : lan_.sent()) {
+        if (d.fromAddress != SimulatedLan::address("10.0.0.21")) continue;
+        EXPECT_LE(d.payload.size(), 1400u);
+        const std::size_t id = d.payload.rfind("\\queryid\\");
+        ASSERT_NE(id, std::string::npos);
+        const int query = std::atoi(d.payload.c_str() + id + 9);
+        const std::size_t dot = d.payload.find('.', id);
+        EXPECT_EQ(d.payload.substr(dot + 1), std::to_string(replies[query].size() + 1));
+        replies[query].push_back(d.payload.substr(0, id));
+    }
+    ASSERT_GE(replies.size(), 2u);  // broadcasts and the query
+    for (const auto& [query, parts] : replies) {
+        EXPECT_EQ(parts, replies.begin()->second) << "reply " << query;
+        ASSERT_GT(parts.size(), 1u);
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            EXPECT_EQ(parts[k].find("\\final\\") != std::string::npos, k + 1 == parts.size()) << k;
+    }
+}
+
+TEST_F(Hosting, PlayersJoiningAndLeavingShowInTheNextPass) {
+    VelnarLanHost& game = host("10.0.0.20", "Changing");
+    for (int slot : {0, 1, 2}) game.setPlayerValue(slot, "player", "P" + std::to_string(slot));
+    pass();
+    ServerData* r = record("10.0.0.20");
+    ASSERT_NE(r, nullptr);
+    EXPECT_STREQ(valueOf(r->infoSection, "numplayers"), "3");
+    EXPECT_EQ(game.removePlayer(1), matchmaking::HostOk);
+    EXPECT_EQ(game.removePlayer(1), matchmaking::HostBadPlayer);
+    EXPECT_EQ(game.setPlayerValue(7, "player", "Late"), matchmaking::HostOk);
+    EXPECT_EQ(game.setPlayerValue(0, "PLAYER", "P0 renamed"), matchmaking::HostOk);  // keys ignore case
+    pass();
+    EXPECT_EQ(record("10.0.0.20"), r);
+    EXPECT_STREQ(valueOf(r->infoSection, "numplayers"), "3");
+    EXPECT_EQ(player(r, "name", 0) + "," + player(r, "name", 1) + "," + player(r, "name", 2), "P0 renamed,P2,Late");
+    EXPECT_EQ(game.getPlayerCount(), 3);
+}
+
+TEST_F(Hosting, SettersRefuseWhatTheReplyCannotCarryAndChangeNothing) {
+    VelnarLanHost& game = host("10.0.0.20", "Strict");
+    ASSERT_EQ(game.setPlayerLimit(2), matchmaking::HostOk);
+    game.setServerValue("info", "mapname", "scree");
+    game.setPlayerValue(0, "player", "Ada");
+    const std::string nul("a\0b", 3);
+    struct Case {
+        const char* what;
+        matchmaking::HostResult result;
+        std::function<matchmaking::HostResult()> call;
+    };
+    const Case cases[] = {
+        {"backslash in a value", matchmaking::HostBadValue, [&] { return game.setServerValue("info", "mapname", "a\\b"); }},
+        {"NUL in a value", matchmaking::HostBadValue, [&] { return game.setServerValue("info", "mapname", nul); }},
+        {"backslash in a key", matchmaking::HostBadKey, [&] { return game.setServerValue("info", "map\\name", "x"); }},
+        {"empty key", matchmaking::HostBadKey, [&] { return game.setServerValue("info", "", "x"); }},
+        {"NUL in a key", matchmaking::HostBadKey, [&] { return game.setPlayerValue(0, nul, "x"); }},
+        {"key the service keeps", matchmaking::HostBadKey, [&] { return game.setServerValue("info", "NumPlayers", "9"); }},
+        {"reply's own key", matchmaking::HostBadKey, [&] { return game.setServerValue("rules", "final", "x"); }},
+        {"game name", matchmaking::HostBadKey, [&] { return game.setServerValue("basic", "gamename", "other"); }},
+        {"unknown section", matchmaking::HostBadSection, [&] { return game.setServerValue("players", "x", "1"); }},
+        {"value longer than a datagram", matchmaking::HostBadValue,
+         [&] { return game.setServerValue("info", "mapname", std::string(1400, 'm')); }},
+        {"player key too long to look up", matchmaking::HostBadKey,
+         [&] { return game.setPlayerValue(0, std::string(28, 'k'), "x"); }},
+        {"player slot below 0", matchmaking::HostBadPlayer, [&] { return game.setPlayerValue(-1, "player", "x"); }},
+        {"player slot past the last", matchmaking::HostBadPlayer, [&] { return game.setPlayerValue(256, "player", "x"); }},
+        {"no such player", matchmaking::HostBadPlayer, [&] { return game.removePlayer(5); }},
+        {"limit below the players", matchmaking::HostBadLimit, [&] { return game.setPlayerLimit(0); }},
+        {"limit past the slots", matchmaking::HostBadLimit, [&] { return game.setPlayerLimit(257); }},
+        {"server full", matchmaking::HostServerFull,
+         [&] { return game.setPlayerValue(1, "player", "Bo") == matchmaking::HostOk ? game.setPlayerValue(2, "player", "Cy")
+                                                                                    : matchmaking::HostOk; }},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.call(), c.result) << c.what;
+    game.removePlayer(1);  // added by the "server full" case
+
+    // 64 datagrams at most: values that would make the reply longer are refused.
+    int set = 0;
+    matchmaking::HostResult last = matchmaking::HostOk;
+    while (last == matchmaking::HostOk && set < 200)
+        last = game.setServerValue("rules", "r" + std::to_string(set++), std::string(1300, 'v'));
+    EXPECT_EQ(last, matchmaking::HostReplyTooLarge);
+    replies_.clear();
+    lan_.advance(1000);
+    query(game, {"\\status\\"});
+    EXPECT_EQ(replies_.size(), 64u);
+    for (int i = 0; i < set - 1; ++i) game.setServerValue("rules", "r" + std::to_string(i), "");
+    replies_.clear();
+    lan_.advance(1000);
+    query(game, {"\\status\\"});
+    ASSERT_EQ(replies_.size(), 1u);
+    for (const char* part : {"\\hostname\\Strict\\gamename\\ridgeline\\numplayers\\1\\maxplayers\\2\\",
+                             "\\mapname\\scree\\", "\\r0\\\\r1\\", "\\player_0\\Ada\\final\\"})
+        EXPECT_NE(replies_[0].find(part), std::string::npos) << part;
+    EXPECT_EQ(replies_[0].find("player_1"), std::string::npos);
+}
+
+TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
+    VelnarLanHost& game = host("10.0.0.20", "Guarded");
+    const HostLimits defaults = game.getLimits();
+    EXPECT_EQ(std::make_tuple(defaults.lanOnly, defaults.senderRate, defaults.senderBurst, defaults.totalRate,
+                              defaults.totalBurst),
+              std::make_tuple(true, 10u, 5u, 500u, 100u));
+    struct Case {
+        const char* what;
+        std::string from;
+        std::uint16_t port;
+        std::string payload;
+        std::uint64_t HostCounters::*counter;
+    };
+    const std::string status = "\\status\\";
+    const Case cases[] = {
+        {"LAN sender", "10.0.0.50", 40000, status, &HostCounters::answered},
+        {"private range", "192.168.4.4", 40000, status, &HostCounters::answered},
+        {"link-local", "169.254.1.1", 40000, status, &HostCounters::answered},
+        {"loopback", "127.0.0.1", 40000, status, &HostCounters::answered},
+        {"beyond the LAN", "203.0.113.5", 40000, status, &HostCounters::notLocal},
+        {"next to 172.16/12", "172.32.0.1", 40000, status, &HostCounters::notLocal},
+        {"to a broadcast", "255.255.255.255", 40000, status, &HostCounters::notLocal},
+        {"to a multicast group", "224.0.0.1", 40000, status, &HostCounters::notLocal},
+        {"from port 0", "10.0.0.50", 0, status, &HostCounters::notLocal},
+        {"truncated", "10.0.0.50", 40000, "\\status", &HostCounters::notQueries},
+        {"oversize", "10.0.0.50", 40000, status + "x", &HostCounters::notQueries},
+        {"much longer", "10.0.0.50", 40000, std::string(3000, '\\'), &HostCounters::notQueries},
+        {"another query", "10.0.0.50", 40000, "\\basic\\", &HostCounters::notQueries},
+        {"letter case", "10.0.0.50", 40000, "\\STATUS\\", &HostCounters::notQueries},
+        {"empty", "10.0.0.50", 40000, "", &HostCounters::notQueries},
+        {"NUL inside", "10.0.0.50", 40000, std::string("\\stat\0s\\", 8), &HostCounters::notQueries},
+    };
+    for (const Case& c : cases) {
+        const HostCounters before = game.getCounters();
+        lan_.advance(1000);  // every bucket full again
+        query(game, {c.payload}, c.from, c.port);
+        const HostCounters after = game.getCounters();
+        EXPECT_EQ(after.*c.counter, before.*c.counter + 1) << c.what;
+        EXPECT_EQ(after.answered + after.refused(), before.answered + before.refused() + 1) << c.what;
+    }
+
+    // Floods: one sender gets its burst; many senders together the total burst.
+    replies_.clear();
+    lan_.advance(1000);
+    HostCounters before = game.getCounters();
+    query(game, std::vector<std::string>(1000, status));
+    EXPECT_EQ(game.getCounters().answered - before.answered, 5u);
+    EXPECT_EQ(game.getCounters().rateLimited - before.rateLimited, 995u);
+    EXPECT_EQ(replies_.size(), 5u);
+    lan_.advance(200);  // two replies' worth of the sender's rate
+    query(game, std::vector<std::string>(10, status));
+    EXPECT_EQ(replies_.size(), 7u);
+    lan_.advance(1000);
+    before = game.getCounters();
+    for (int i = 0; i < 3000; ++i)
+        lan_.send(SimulatedLan::address("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)), 40000,
+                  SimulatedLan::address("10.0.0.20"), game.getPort(), status);
+    game.update();
+    EXPECT_EQ(game.getCounters().answered - before.answered, 100u);
+    EXPECT_EQ(game.getCounters().rateLimited - before.rateLimited, 2900u);
+
+    // Limits the host changed; limits out of range are refused.
+    HostLimits open = defaults;
+    open.lanOnly = false;
+    open.senderBurst = 1;
+    EXPECT_EQ(game.setLimits(open), matchmaking::HostOk);
+    before = game.getCounters();
+    query(game, {status, status}, "203.0.113.5");
+    EXPECT_EQ(game.getCounters().answered - before.answered, 1u);
+    for (std::uint32_t HostLimits::*field :
+         {&HostLimits::senderRate, &HostLimits::senderBurst, &HostLimits::totalRate, &HostLimits::totalBurst}) {
+        for (std::uint32_t bad : {0u, 1000001u}) {
+            HostLimits limits = defaults;
+            limits.*field = bad;
+            EXPECT_EQ(game.setLimits(limits), matchmaking::HostBadLimit);
+        }
+    }
+    EXPECT_FALSE(game.getLimits().lanOnly);
+}
+
+TEST_F(Hosting, StartingTwiceStoppingAndTakenPorts) {
+    IHostService* first = &host("10.0.0.20", "First");
+    EXPECT_EQ(first->getName(), "game-First");
+    EXPECT_TRUE(first->isHosting());
+    EXPECT_EQ(first->startHosting("Again", 0), matchmaking::HostAlreadyHosting);
+    EXPECT_EQ(hosts_[0]->getPort(), 22000);
+
+    lan_.setBindAddress("10.0.0.20");
+    VelnarLanHost* second = CreateHostClass("second");
+    hosts_.push_back(second);
+    EXPECT_EQ(second->startHosting("Second", 22000), matchmaking::HostPortInUse);
+    EXPECT_EQ(second->startHosting("Second", 70000), matchmaking::HostBadPort);
+    EXPECT_FALSE(second->isHosting());
+    EXPECT_EQ(second->startHosting("Second", 0), matchmaking::HostOk);  // the next free port
+    EXPECT_EQ(second->getPort(), 22001);
+    second->stopHosting();
+    for (std::uint16_t port = 22001; port <= 22010; ++port) lan_.addSilentServer("10.0.0.20", port);
+    EXPECT_EQ(second->startHosting("Second", 0), matchmaking::HostPortInUse);
+    lan_.setSocketLimit(lan_.openSockets());
+    EXPECT_EQ(second->startHosting("Second", 23000), matchmaking::HostSocketFailed);
+    lan_.setSocketLimit(-1);
+    EXPECT_EQ(second->startHosting("a\\b", 23000), matchmaking::HostBadValue);
+    EXPECT_FALSE(second->isHosting());
+    EXPECT_EQ(second->startHosting("Second", 23000), matchmaking::HostOk);
+    lan_.setBindAddress("10.0.0.1");
+    for (std::uint16_t port = 22001; port <= 22010; ++port) lan_.removeServer("10.0.0.20", port);
+
+    // A stopped game answers nothing and gives its port back.
+    first->stopHosting();
+    first->stopHosting();
+    EXPECT_FALSE(first->isHosting());
+    EXPECT_EQ(hosts_[0]->getPort(), 0);
+    first->update();
+    pass();
+    EXPECT_EQ(matchmaking_.serverDataCount, 0);  // 23000 is outside the browsed range
+    EXPECT_EQ(lan_.openSockets(), 1);
+    lan_.setBindAddress("10.0.0.20");
+    EXPECT_EQ(first->startHosting("First again", 22000), matchmaking::HostOk);
+    pass();
+    ASSERT_NE(record("10.0.0.20"), nullptr);
+    EXPECT_STREQ(valueOf(record("10.0.0.20")->infoSection, "hostname"), "First again");
+    for (VelnarLanHost* h : hosts_) delete h;
+    hosts_.clear();
+    EXPECT_EQ(lan_.openSockets(), 0);
+    delete service_;
+    service_ = nullptr;
+    EXPECT_EQ(lan_.socketsLayerUsers(), 0);
+}
+
+}  // namespace
+}  // namespace brenn::testing

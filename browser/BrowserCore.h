@@ -22,15 +22,20 @@ struct ServerBrowser {
     std::int32_t state;               // BrowserState
     DynArray* servers;                // BrowserServer pointers, owned
     QuerySlot* querySlots;            // slotCount slots
-    char primaryName[32];             // kept, never read
-    char secretKey[32];               // kept, never read
-    char secondaryName[32];           // kept, never read
+    // The names and key the owner gave at creation: kept (cut to 31
+    // characters) but never read by the engine; owners may read them back.
+    char primaryName[32];
+    char secretKey[32];
+    char secondaryName[32];
     std::int32_t slotCount;           // queries in flight at most; at least 1
     std::int32_t nextIndex;           // position in servers of the next server to query
     std::int32_t abortRequested;      // set by halt, read by the query engine
     BrowserCallback callback;
     void* instance;                   // handed back to the callback unchanged
-    const char* sortKey;              // key of the last sort (the caller's text)
+    // Key of the last sort: the caller's text, borrowed, read by the
+    // comparators while sort runs. The service points it back at "" once
+    // its sort is over, so that it never outlives the caller's copy.
+    const char* sortKey;
     std::int32_t sortAscending;       // direction of the last sort
     platform::Socket broadcastSocket; // discovery socket; InvalidSocket outside discovery
     std::uint32_t listStartTick;      // tick right after the broadcast

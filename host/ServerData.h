@@ -72,7 +72,10 @@ public:
     std::string address;                       // dotted decimal address text
     std::uint32_t port = 0;                    // query port
     std::uint32_t serverId = 0;                // running number given by the service
-    brenn::BrowserServer* browserServer = nullptr;  // source at creation; not owned, never read
+    // The browser's record it was made from: kept for hosts (which may look
+    // at it until the next update clears the browser), not owned, never read
+    // here.
+    brenn::BrowserServer* browserServer = nullptr;
     bool hostFlag = false;                     // the host's; false after construction
     void* hostData = nullptr;                  // the host's; never touched here
     ServerDataSection basicSection;

@@ -32,13 +32,7 @@ few=$((passes / 3 > 2 ? passes / 3 : 2))
 
 source "$root/scripts/lib/simlan.sh"
 tmp=$(mktemp -d)
-cleanup() {
-    simlan_down
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+simlan_on_exit "$tmp"
 
 results="$tmp/discovery.jsonl"
 "$build/bench/brenn_discovery_sim" --servers 100 --passes "$passes" >"$results"

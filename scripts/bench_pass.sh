@@ -29,13 +29,7 @@ if ! simlan_can_use_veth; then
 fi
 
 tmp=$(mktemp -d)
-cleanup() {
-    simlan_down
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+simlan_on_exit "$tmp"
 
 # More than about 150 servers answering the broadcast at the same instant
 # overflow the receive buffer of the host's discovery socket, and servers

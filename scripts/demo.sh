@@ -27,29 +27,15 @@ if [[ -z ${SIMLAN_INSIDE:-} ]]; then
 fi
 
 source "$root/scripts/lib/simlan.sh"
-if [[ ${SIMLAN_INSIDE:-} == loopback ]]; then
-    mode=loopback
-elif simlan_can_use_veth; then
-    mode=veth
-elif simlan_can_use_loopback; then
-    echo "demo: not root: servers and player share the loopback of a private user namespace"
-    exec env SIMLAN_INSIDE=loopback unshare -rn "$0" "$@"
-else
+simlan_choose demo "$0" "$@" || {
     echo "demo: cannot make a private network namespace (needs root, or user namespaces);" \
          "the demo never broadcasts on the machine's own network" >&2
     exit 1
-fi
-
-tmp=$(mktemp -d)
-cleanup() {
-    simlan_down
-    rm -rf "$tmp"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+tmp=$(mktemp -d)
+simlan_on_exit "$tmp"
 
-if [[ $mode == veth ]]; then
+if [[ $SIMLAN_WANTED == veth ]]; then
     simlan_veth 12
     echo "Simulated LAN: namespace $SIMLAN_SERVERS (servers 10.77.0.10 to 10.77.0.21)" \
          "joined by a veth pair to namespace $SIMLAN_PLAYER (player 10.77.200.1)"

@@ -64,10 +64,17 @@ public:
     JoinMatchmaking* getJoinMatchmaking();
     // The key map; null only when no storage for it was to be had.
     KeyMap* getKeyMap();
+    // Sets the updating flag as it stands, nothing more: update() steps the
+    // browser only while it is set. Hosts call it (to stop stepping, or to
+    // step again); keep it a plain setter.
     void setUpdating(bool updating);
     // True from an update request until the update is over.
     bool isUpdating();
-    // The next server id: 1 for the first record this service creates.
+    // Moves the server id counter on by one and returns the new value: 1
+    // for the first call. The service calls it once per record it creates,
+    // and hosts call it too, to number records of their own from the same
+    // counter: a call always uses an id up, so keep it a counter, not a
+    // getter.
     std::uint32_t getNextServerId();
     // The service's name as text, owned by the service.
     const char* getServiceId();

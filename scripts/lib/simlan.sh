@@ -36,6 +36,35 @@ simlan_can_use_loopback() {
     command -v unshare >/dev/null && unshare -rn true 2>/dev/null
 }
 
+# simlan_choose NAME SCRIPT [ARGS...]: how this script makes its LAN. Sets
+# SIMLAN_WANTED to veth (root can make named namespaces) or loopback (the
+# script already runs inside "unshare -rn"). With neither, it re-runs
+# SCRIPT ARGS inside "unshare -rn" where user namespaces work (and so does
+# not return), saying so as NAME; else it fails.
+simlan_choose() {
+    local name=$1
+    shift
+    if [[ ${SIMLAN_INSIDE:-} == loopback ]]; then
+        SIMLAN_WANTED=loopback
+    elif simlan_can_use_veth; then
+        SIMLAN_WANTED=veth
+    elif simlan_can_use_loopback; then
+        echo "$name: not root: servers and player share the loopback of a private user namespace"
+        exec env SIMLAN_INSIDE=loopback unshare -rn "$@"
+    else
+        return 1
+    fi
+}
+
+# simlan_on_exit DIR: when the script ends, its LAN (namespaces, veth,
+# servers) and the folder DIR go; Ctrl-C ends it with 130, TERM with 143.
+simlan_on_exit() {
+    SIMLAN_TMP=$1
+    trap 'simlan_down; rm -rf "$SIMLAN_TMP"' EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
 # simlan_veth COUNT: makes the two namespaces and the veth, with COUNT server
 # addresses on the servers' end. Fails (and cleans up) on any error.
 simlan_veth() {

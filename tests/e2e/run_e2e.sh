@@ -14,26 +14,16 @@ scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst or ho
 : "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
 
 source "$root/scripts/lib/simlan.sh"
-if [[ ${SIMLAN_INSIDE:-} == loopback ]]; then
-    mode=loopback
-elif simlan_can_use_veth; then
-    mode=veth
-elif simlan_can_use_loopback; then
-    exec env SIMLAN_INSIDE=loopback unshare -rn "$0" "$@"
-else
+simlan_choose e2e "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces);" \
          "these tests never broadcast on the machine's own network"
     exit 77
-fi
+}
+mode=$SIMLAN_WANTED
 command -v python3 >/dev/null || { echo "python3 is needed to check the results" >&2; exit 1; }
 
 tmp=$(mktemp -d)
-cleanup() {
-    simlan_down
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+simlan_on_exit "$tmp"
 
 # lan COUNT: the simulated LAN for COUNT server addresses.
 lan() {

@@ -199,10 +199,11 @@ simlan_forget_neighbours() {
 
 # simlan_count_udp: counts from now on the UDP datagrams the player sends:
 # all of them (simlan_udp_sent), and those sent to one server's game port
-# rather than to a broadcast address, the queries (simlan_queries_sent).
+# rather than to a broadcast address of the simulated LAN's networks, the
+# queries (simlan_queries_sent).
 simlan_count_udp() {
     ip netns exec "$SIMLAN_PLAYER" nft delete table inet simlan_count 2>/dev/null || true
-    printf 'table inet simlan_count {\n chain out {\n  type filter hook output priority 0; policy accept;\n  meta l4proto udp counter\n  fib daddr type != broadcast udp dport 22000-22010 counter\n }\n}\n' |
+    printf 'table inet simlan_count {\n chain out {\n  type filter hook output priority 0; policy accept;\n  meta l4proto udp counter\n  udp dport 22000-22010 ip daddr != { 255.255.255.255, 10.77.255.255, 10.78.255.255, 10.99.0.255 } counter\n }\n}\n' |
         ip netns exec "$SIMLAN_PLAYER" nft -f -
 }
 simlan_udp_sent() {

@@ -18,7 +18,8 @@ set(BRENN_PUBLIC_HEADERS
   service/MatchmakingTypes.h service/VelnarLanHost.h service/HostingTypes.h
   host/JoinMatchmaking.h host/ServerData.h
   keymap/KeyMap.h keymap/KeyMapEntry.h
-  platform/Export.h platform/Platform.h platform/SimulatedLan.h)
+  platform/Export.h platform/Platform.h platform/SimulatedLan.h
+  capi/velnarlanjoin.h)
 set(BRENN_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/VelnarLanJoin)
 foreach(header IN LISTS BRENN_PUBLIC_HEADERS)
   get_filename_component(folder ${header} DIRECTORY)

@@ -164,8 +164,10 @@ int32_t vlj_browser_update(vlj_browser* browser, int32_t kind) {
 }
 
 int32_t vlj_browser_step(vlj_browser* browser) {
+    if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    // Nothing to do and nothing to deliver: the step a game makes most.
+    if (!browser->running && browser->gathered.empty() && !browser->delivering) return 0;
     return guarded([&]() -> std::int32_t {
-        if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
         if (browser->delivering) return VLJ_ERR_BUSY;
         if (browser->running) browser->service->update();
         if (!browser->gathered.empty()) browser->deliver();

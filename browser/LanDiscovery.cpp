@@ -38,7 +38,7 @@ std::uint32_t dueAt(const ServerBrowser* browser) {
     const DiscoveryRounds& plan = browser->discovery;
     const std::int64_t position =
         (plan.nextPort - firstValidPort(plan.firstPort, strideOf(plan))) / strideOf(plan);
-    const std::int64_t spread = browser->classic ? 0 : position * PortSpacing;
+    const std::int64_t spread = position * PortSpacing;
     return RoundStart[plan.round - 1] + static_cast<std::uint32_t>(spread < RoundSpread ? spread : RoundSpread);
 }
 
@@ -51,7 +51,6 @@ void planTargets(ServerBrowser* browser) {
     DiscoveryRounds& plan = browser->discovery;
     plan.targets[0] = platform::BroadcastAddress;
     plan.targetCount = 1;
-    if (browser->classic) return;
     platform::InterfaceAddress interfaces[platform::MaxInterfaces];
     const int count = platform::listInterfaces(interfaces, platform::MaxInterfaces);
     for (int i = 0; i < count; ++i) {
@@ -113,8 +112,9 @@ std::int32_t openBroadcastSocket(ServerBrowser* browser) {
     }
     // More servers answering within a few ms than the system's default
     // buffer holds would be dropped by the kernel. A smaller grant is
-    // no failure: the rounds and the spread still help.
-    const bool ask = !browser->classic && browser->receiveBufferRequest > 0;
+    // no failure: the rounds and the spread still help. A request of 0
+    // asks for nothing and leaves the system's default.
+    const bool ask = browser->receiveBufferRequest > 0;
     browser->discovery.receiveBuffer =
         ask ? platform::setReceiveBuffer(browser->broadcastSocket, browser->receiveBufferRequest) : -1;
     return NoError;
@@ -170,7 +170,7 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
     plan.firstPort = firstPort;
     plan.lastPort = lastPort;
     plan.step = step;
-    plan.rounds = browser->classic ? 1 : MaxRounds;
+    plan.rounds = MaxRounds;
     plan.round = 0;
     plan.sent = 0;
     plan.refused = 0;

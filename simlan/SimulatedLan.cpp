@@ -1,5 +1,5 @@
 // The simulated LAN: platform operations over in-memory hosts and sockets.
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <cstdio>
 #include <cstring>

@@ -211,6 +211,20 @@ TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
     EXPECT_EQ(lan_.openSockets(), 0);
 }
 
+TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
+    EXPECT_EQ(service().getReceiveBufferRequest(), matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 1 << 20);
+    service().setReceiveBufferRequest(65536);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+    // 0 (or less) asks for nothing: the last request seen stays the one before.
+    service().setReceiveBufferRequest(-5);
+    EXPECT_EQ(service().getReceiveBufferRequest(), 0);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+}
+
 TEST_F(Service, MappingsOfTheHostEnumerations) {
     const std::pair<std::int32_t, std::int32_t> queryTypes[] = {{0, 0}, {4, 4}, {5, 5}, {6, 7}, {7, 5}, {-1, 5}};
     for (const auto& [from, to] : queryTypes)

@@ -6,6 +6,7 @@
 #include "browser/QueryEngine.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
+#include "protocol/Wire.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,6 @@ namespace brenn::browser {
 
 namespace {
 
-constexpr char StatusQuery[] = "\\status\\";
-constexpr int StatusQueryLength = 8;
 constexpr std::uint32_t SynchronousStepGap = 10;
 // The ports of a round are spread over at most this many ms: a range of
 // thousands of ports goes out in one go, as a single round did before.
@@ -136,8 +135,8 @@ std::int32_t sendBroadcast(ServerBrowser* browser) {
         if (elapsed < dueAt(browser)) break;
         const std::uint16_t port = platform::hostToNet16(static_cast<std::uint16_t>(plan.nextPort));
         for (std::int32_t t = 0; t < plan.targetCount; ++t) {
-            if (platform::sendTo(browser->broadcastSocket, StatusQuery, StatusQueryLength, plan.targets[t], port) ==
-                StatusQueryLength) {
+            if (platform::sendTo(browser->broadcastSocket, wire::StatusQuery, static_cast<int>(wire::StatusQueryLength),
+                                 plan.targets[t], port) == static_cast<int>(wire::StatusQueryLength)) {
                 ++sent;
                 ++plan.sent;
             } else {

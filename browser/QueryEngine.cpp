@@ -5,6 +5,7 @@
 #include "browser/BrowserServer.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
+#include "protocol/Wire.h"
 
 #include <cstring>
 
@@ -19,7 +20,7 @@ struct QueryText {
 
 constexpr QueryText QueryTexts[] = {
     {"\\basic\\", 7}, {"\\info\\", 6}, {"\\rules\\", 7}, {"\\players\\", 9}, {"\\info\\\\rules\\", 13},
-    {"\\status\\", 8},
+    {wire::StatusQuery, static_cast<std::int32_t>(wire::StatusQueryLength)},
 };
 
 std::int32_t progress(const ServerBrowser* browser) {

@@ -2,6 +2,7 @@
 #include "service/VelnarLanJoin.h"
 
 #include "browser/ServerBrowser.h"
+#include "protocol/Wire.h"
 #include "service/HostMappings.h"
 #include "platform/Platform.h"
 
@@ -13,8 +14,6 @@ namespace brenn::matchmaking::velnar {
 
 namespace {
 
-constexpr std::int32_t FirstPort = 22000;
-constexpr std::int32_t LastPort = 22010;
 constexpr char KeyMapPath[] = "\\MultiplayerServers\\VelnarKeyMap.ini";
 static_assert(VelnarLanJoin::DefaultReceiveBuffer == browser::DiscoveryReceiveBuffer,
               "the documented default is the engine's");
@@ -79,7 +78,7 @@ void VelnarLanJoin::startUpdate(bool fresh) {
     updateProblem = UpdateFine;
     updating = true;
     if (fresh && browser::clear(browser) != brenn::NoError) updateProblem = UpdateKeptServers;
-    if (browser::lanUpdate(browser, 1, FirstPort, LastPort, 1) != brenn::NoError) {
+    if (browser::lanUpdate(browser, 1, wire::FirstPort, wire::LastPort, 1) != brenn::NoError) {
         // Nothing could be sent: the update ends here, and ends for the
         // host as every update does, so that its loop on isUpdating ends.
         updateProblem = UpdateNoSocket;

@@ -4,6 +4,7 @@
 #include "hosting/GameValues.h"
 #include "hosting/QueryGate.h"
 #include "platform/Platform.h"
+#include "protocol/Wire.h"
 
 #include <new>
 
@@ -11,8 +12,6 @@ namespace brenn::matchmaking::velnar {
 
 namespace {
 
-constexpr std::uint16_t FirstPort = 22000;
-constexpr std::uint16_t LastPort = 22010;
 // Room for one query and a byte more, so that a longer datagram reads as
 // longer than a query (a receive cuts what does not fit).
 constexpr int QueryBuffer = hosting::StatusQueryLength + 1;
@@ -88,8 +87,8 @@ HostResult VelnarLanHost::startHosting(const std::string& hostName, std::uint32_
     if (state->socket != platform::InvalidSocket) return HostAlreadyHosting;
     if (port > 65535) return HostBadPort;
     if (platform::startSockets() != 0) return HostSocketFailed;
-    const std::uint16_t first = port == 0 ? FirstPort : static_cast<std::uint16_t>(port);
-    const std::uint16_t last = port == 0 ? LastPort : first;
+    const std::uint16_t first = port == 0 ? wire::FirstPort : static_cast<std::uint16_t>(port);
+    const std::uint16_t last = port == 0 ? wire::LastPort : first;
     int failure = platform::BindFailed;
     platform::Socket socket = platform::InvalidSocket;
     std::uint16_t bound = first;

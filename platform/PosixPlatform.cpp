@@ -95,24 +95,43 @@ void posixCloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::close(static_cast<int>(socket));
 }
 
-// No SO_REUSEADDR: a port that another socket holds is refused, so that two
-// games never share one query port.
-Socket posixBindUdpSocket(std::uint16_t port, int* failure) {
+// A socket bound to port on every address, non-blocking. A shared one
+// takes SO_REUSEADDR, which lets sockets that all ask for it bind one UDP
+// port and gives each of them every broadcast to it, and SO_REUSEPORT where
+// the system has it (the BSDs need it for that; on Linux it lets the port be
+// shared with programs that set only it). Both are set before bind, as they
+// must be; a shared socket can also send broadcasts.
+Socket bindSocket(std::uint16_t port, bool shared, int* failure) {
     *failure = BindFailed;
     if (port == 0) return InvalidSocket;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) return InvalidSocket;
+    const int on = 1;
+    bool ready = true;
+    if (shared) {
+        ready = ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
+#ifdef SO_REUSEPORT
+        ready = ready && ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) == 0;
+#endif
+    }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        if (errno == EADDRINUSE) *failure = BindInUse;
+    if (!ready || ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        if (ready && errno == EADDRINUSE) *failure = BindInUse;
         ::close(fd);
         return InvalidSocket;
     }
     return static_cast<Socket>(fd);
 }
+
+// No SO_REUSEADDR: a port that another socket holds is refused, so that two
+// games never share one query port.
+Socket posixBindUdpSocket(std::uint16_t port, int* failure) { return bindSocket(port, false, failure); }
+
+Socket posixBindSharedUdpSocket(std::uint16_t port, int* failure) { return bindSocket(port, true, failure); }
 
 int posixSetReceiveBuffer(Socket socket, int bytes) {
     const int fd = static_cast<int>(socket);
@@ -212,6 +231,7 @@ const Operations& native() {
         posixBindUdpSocket,  posixSetReceiveBuffer, posixListInterfaces,
         posixAddressFromText, posixAddressToText, posixTickCount,        posixSleep,
         posixCurrentDirectory, posixShowMessage,  posixOpenTextFile,
+        posixBindSharedUdpSocket,
     };
     return operations;
 }

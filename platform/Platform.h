@@ -134,6 +134,12 @@ struct Operations {
     // BindInUse when a socket that does not share holds the port, BindFailed
     // otherwise.
     Socket (*bindSharedUdpSocket)(std::uint16_t port, int* failure);
+    // Receives as receiveFrom does, and tells when the datagram arrived: on
+    // success *arrival is the tick (tickCount's clock) at which the system
+    // took it in, as near as the platform can tell and never later than
+    // the call; otherwise (NothingToRead, -1) the tick of the call.
+    int (*receiveTimed)(Socket socket, void* buffer, int capacity, std::uint32_t* address,
+                        std::uint16_t* port, std::uint32_t* arrival);
 };
 
 // The operations of the operating system this library was built for.
@@ -166,6 +172,16 @@ inline int sendTo(Socket s, const void* data, int length, std::uint32_t address,
 inline int receiveFrom(Socket s, void* buffer, int capacity, std::uint32_t* address,
                        std::uint16_t* port) {
     return current().receiveFrom(s, buffer, capacity, address, port);
+}
+// Without the operation in the table: receiveFrom, and the tick after it.
+inline int receiveTimed(Socket s, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                        std::uint32_t* arrival) {
+    const Operations& operations = current();
+    if (operations.receiveTimed != nullptr)
+        return operations.receiveTimed(s, buffer, capacity, address, port, arrival);
+    const int length = operations.receiveFrom(s, buffer, capacity, address, port);
+    *arrival = operations.tickCount();
+    return length;
 }
 inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
     return current().pollReadable(sockets, count, readable);

@@ -347,16 +347,20 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
     return length;
 }
 
-int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address,
-                   std::uint16_t* port) {
+// A datagram arrives when it is due: the clock may have moved past that
+// before the receive, as a host's step comes after the network's delivery.
+int simReceiveTimed(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                    std::uint32_t* arrival) {
     auto& lan = lanState();
     *address = 0;
     *port = 0;
+    *arrival = static_cast<std::uint32_t>(lan.clock);
     EngineSocket* s = lan.find(socket);
     if (s == nullptr) return -1;
     if (!lan.due(*s)) return NothingToRead;
     const auto first = s->inbox.begin();
     const Entry entry = std::move(first->second);
+    if (!entry.error) *arrival = static_cast<std::uint32_t>(first->first.first);
     s->inbox.erase(first);
     *address = entry.datagram.fromAddress;
     *port = hostToNet16(entry.datagram.fromPort);
@@ -366,6 +370,11 @@ int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* add
     const int copied = length < capacity ? length : capacity;
     if (copied > 0) std::memcpy(buffer, entry.datagram.payload.data(), static_cast<std::size_t>(copied));
     return copied;
+}
+
+int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port) {
+    std::uint32_t arrival = 0;
+    return simReceiveTimed(socket, buffer, capacity, address, port, &arrival);
 }
 
 int simPollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
@@ -508,7 +517,7 @@ const Operations simulatedOperations = {
     simBindUdpSocket,    simSetReceiveBuffer, simListInterfaces,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
-    simBindSharedUdpSocket,
+    simBindSharedUdpSocket, simReceiveTimed,
 };
 
 }  // namespace

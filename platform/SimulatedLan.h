@@ -26,7 +26,9 @@
 // included), never the servers. Servers are responders: functions called
 // with each datagram that reaches them, which answer through reply() or
 // send(). Datagrams can be lost, duplicated, reordered and delayed per
-// direction, by seeded generators, so that runs repeat.
+// direction, by seeded generators, so that runs repeat. A datagram arrives
+// when its delays have passed on the clock; receiveTimed reports that tick
+// however far the clock moved before the receive.
 #pragma once
 
 #include "Export.h"

@@ -94,6 +94,15 @@ int win32ReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     return received == SOCKET_ERROR ? -1 : received;
 }
 
+// Windows Sockets 1.1 tells nothing of when a datagram came: it is taken to
+// have arrived at the receive.
+int win32ReceiveTimed(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                      std::uint32_t* arrival) {
+    const int received = win32ReceiveFrom(socket, buffer, capacity, address, port);
+    *arrival = ::GetTickCount();
+    return received;
+}
+
 int win32PollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
     if (count < 0 || count > MaxPollSockets) return -1;
     // select refuses a call with no socket at all; nothing is readable then.
@@ -246,7 +255,7 @@ const Operations& native() {
         win32BindUdpSocket,    win32SetReceiveBuffer, win32ListInterfaces,
         win32AddressFromText,  win32AddressToText, win32TickCount,       win32Sleep,
         win32CurrentDirectory, win32ShowMessage,   win32OpenTextFile,
-        win32BindSharedUdpSocket,
+        win32BindSharedUdpSocket, win32ReceiveTimed,
     };
     return operations;
 }

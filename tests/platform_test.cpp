@@ -83,6 +83,51 @@ TEST_F(RealSockets, SharedSocketsAllHearEveryBroadcastAndExclusivePortsStayExclu
     }
 }
 
+// A datagram read late still tells when it came, on every kind of socket;
+// nothing to read tells the time of the call.
+TEST_F(RealSockets, ArrivalIsWhenTheDatagramCameNotWhenItWasRead) {
+    int failure = 0;
+    const Socket sender = keep(native().openUdpSocket());
+    ASSERT_NE(sender, InvalidSocket);
+    const struct {
+        const char* what;
+        Socket socket;
+        std::uint16_t port;
+    } cases[] = {
+        {"a game's port", exclusive(22030, &failure), 22030},
+        {"a shared port", shared(22031, &failure), 22031},
+        {"a query socket", keep(native().openUdpSocket()), 0},
+    };
+    const std::uint32_t loopback = hostToNet32(0x7F000001u);
+    // The kernel turns stamping on a moment after the first socket asks
+    // (until then a datagram reads as arriving when it is read).
+    native().sleep(50);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(c.socket, InvalidSocket);
+        char buffer[64];
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+        std::uint16_t to = hostToNet16(c.port);
+        std::uint32_t arrival = 0;
+        if (c.port == 0) {  // a query socket hears the one it asked
+            ASSERT_EQ(native().sendTo(c.socket, "?", 1, loopback, hostToNet16(22030)), 1);
+            ASSERT_EQ(next(cases[0].socket, &address, &to), "?");
+        }
+        const std::uint32_t before = native().tickCount();
+        EXPECT_EQ(native().receiveTimed(c.socket, buffer, sizeof buffer, &address, &port, &arrival), NothingToRead);
+        EXPECT_LE(arrival - before, 5u);
+        ASSERT_EQ(native().sendTo(sender, "late", 4, loopback, to), 4);
+        const std::uint32_t sent = native().tickCount();
+        native().sleep(60);
+        ASSERT_EQ(native().receiveTimed(c.socket, buffer, sizeof buffer, &address, &port, &arrival), 4);
+        const std::uint32_t read = native().tickCount();
+        EXPECT_EQ(address, loopback);
+        EXPECT_LE(arrival - sent, 5u) << "sent at " << sent << ", read at " << read;
+        EXPECT_GE(read - arrival, 55u);
+    }
+}
+
 }  // namespace
 }  // namespace brenn::testing
 

@@ -91,5 +91,47 @@ TEST_F(SimulatedLanTest, SharedSocketsHearTheBroadcastsOfTheirSegment) {
     EXPECT_EQ(lan_.openSockets(), 0);
 }
 
+// A datagram arrives when its delays have passed, whenever it is read; a
+// host's own table without receiveTimed reads the tick of the receive.
+TEST_F(SimulatedLanTest, ArrivalIsTheTickTheDatagramWasDue) {
+    int failure = 0;
+    const Socket game = bindOn("10.0.0.1", 22000, false, &failure);
+    ASSERT_NE(game, platform::InvalidSocket);
+    lan_.setLatency("10.0.0.7", 3);
+    const platform::Operations simulated = platform::current();
+    platform::Operations older = simulated;
+    older.receiveTimed = nullptr;
+    const struct {
+        const char* what;
+        std::uint32_t extraDelay;
+        std::uint32_t readAfter;
+        const platform::Operations* table;
+        std::uint32_t arrival;  // after the send
+    } cases[] = {
+        {"read at once", 0, 3, &simulated, 3},
+        {"read a frame later", 2, 16, &simulated, 5},
+        {"read long after", 0, 5000, &simulated, 3},
+        {"no receiveTimed in the table", 2, 16, &older, 16},
+    };
+    for (const auto& c : cases) {
+        platform::install(*c.table);
+        const std::uint32_t sent = lan_.now();
+        lan_.send(SimulatedLan::address("10.0.0.7"), 22000, SimulatedLan::address("10.0.0.1"), 22000, "x",
+                  c.extraDelay);
+        lan_.advance(c.readAfter);
+        char buffer[8];
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+        std::uint32_t arrival = 0;
+        EXPECT_EQ(platform::receiveTimed(game, buffer, sizeof buffer, &address, &port, &arrival), 1) << c.what;
+        EXPECT_EQ(arrival - sent, c.arrival) << c.what;
+        EXPECT_EQ(platform::receiveTimed(game, buffer, sizeof buffer, &address, &port, &arrival),
+                  platform::NothingToRead);
+        EXPECT_EQ(arrival, lan_.now()) << c.what;
+    }
+    platform::install(simulated);
+    platform::closeSocket(game);
+}
+
 }  // namespace
 }  // namespace brenn::testing

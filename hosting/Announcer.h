@@ -68,6 +68,10 @@ Announcement nextAnnouncement(Announcer* announcer, std::uint32_t now);
 // True while a hello, change or goodbye copy is still to come.
 bool announcementsLeft(const Announcer& announcer);
 
+// Ms from tick now until the next announcement is due (0: due now), or -1
+// when none is left; for a caller that sleeps between announcements.
+std::int32_t untilNextAnnouncement(const Announcer& announcer, std::uint32_t now);
+
 // The datagram of an announcement from a game on port (host byte order):
 // "\announce\PORT\gamename\ridgeline\final\" for a hello or change,
 // "\goodbye\PORT\gamename\ridgeline\final\" for a goodbye.

@@ -48,11 +48,8 @@ std::int64_t Announcements::step(std::int64_t now) {
     for (Entry& entry : entries_) {
         Announcement kind;
         while ((kind = nextAnnouncement(&entry.schedule, tick(now))) != NoAnnouncement) send(entry, kind);
-        if (!announcementsLeft(entry.schedule)) continue;
-        const Announcer& s = entry.schedule;
-        const std::uint32_t due = s.goodbyeLeft ? s.goodbyeAt : s.nextHello;
-        const std::int64_t wait = static_cast<std::int32_t>(due - tick(now));
-        if (next < 0 || wait < next) next = wait < 0 ? 0 : wait;
+        const std::int32_t wait = untilNextAnnouncement(entry.schedule, tick(now));
+        if (wait >= 0 && (next < 0 || wait < next)) next = wait;
     }
     return next;
 }

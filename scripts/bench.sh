@@ -12,6 +12,9 @@
 #   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
 #                                            listed per condition, K passes a
 #                                            loss case (default 10)
+#   scripts/bench.sh --ping                  only the ping at a 16 ms step, with
+#                                            and without arrival times, and a
+#                                            hosted game's announcements a minute
 # The real-socket benchmarks move the benchmark process into a network
 # namespace of its own (root or user namespaces needed, else they are
 # skipped): their broadcast reaches only that namespace's loopback. The
@@ -24,6 +27,7 @@ keep=""
 passes=yes
 benchmarks=yes
 discovery=""
+ping=""
 runs=3
 discovery_passes=10
 while (( $# )); do
@@ -32,6 +36,7 @@ while (( $# )); do
         --pass) benchmarks=""; shift ;;
         --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
         --passes) discovery_passes=$2; shift 2 ;;
+        --ping) benchmarks=""; passes=""; ping=yes; shift ;;
         --runs) runs=$2; shift 2 ;;
         *) break ;;
     esac
@@ -44,7 +49,8 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim lanserver lanbrowse >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_ping_step lanserver lanbrowse \
+    >/dev/null
 
 status=0
 trap 'exit 130' INT
@@ -61,5 +67,8 @@ if [[ -n $passes ]]; then
 fi
 if [[ -n $discovery ]]; then
     "$root/scripts/bench_discovery.sh" "$build" "$discovery_passes" "${keep:+$keep.discovery.jsonl}" || status=1
+fi
+if [[ -n $ping ]]; then
+    "$build/bench/brenn_ping_step" || status=1
 fi
 exit $status

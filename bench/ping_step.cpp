@@ -11,7 +11,7 @@
 // with arrival times within 1 ms of the round trip; no announcement while
 // nothing changes), 77 when no namespace can be had.
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanHost.h"
 #include "support/NetworkNamespace.h"
 

@@ -1,7 +1,7 @@
 // The announcement schedule of a hosted game.
 #include "hosting/Announcer.h"
 
-#include "hosting/GameValues.h"
+#include "protocol/Wire.h"
 
 namespace brenn::hosting {
 
@@ -80,8 +80,8 @@ std::int32_t untilNextAnnouncement(const Announcer& announcer, std::uint32_t now
 }
 
 std::string announcementText(Announcement kind, std::uint16_t port) {
-    const char* word = kind == GoodbyeAnnouncement ? "goodbye" : "announce";
-    return std::string("\\") + word + "\\" + std::to_string(port) + "\\gamename\\" + GameName + "\\final\\";
+    const char* key = kind == GoodbyeAnnouncement ? wire::GoodbyeKey : wire::AnnounceKey;
+    return std::string("\\") + key + "\\" + std::to_string(port) + "\\gamename\\" + wire::GameName + "\\final\\";
 }
 
 }  // namespace brenn::hosting

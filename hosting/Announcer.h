@@ -8,8 +8,6 @@
 
 namespace brenn::hosting {
 
-// The port live browsers hear announcements on, outside the query ports.
-constexpr std::uint16_t AnnouncePort = 22020;
 // Hello copies after a start, at these ms from it, each later by up to
 // HelloJitter ms, so that games started together do not send at once.
 constexpr std::uint32_t HelloDelays[] = {0, 1000, 3000};
@@ -72,9 +70,9 @@ bool announcementsLeft(const Announcer& announcer);
 // when none is left; for a caller that sleeps between announcements.
 std::int32_t untilNextAnnouncement(const Announcer& announcer, std::uint32_t now);
 
-// The datagram of an announcement from a game on port (host byte order):
-// "\announce\PORT\gamename\ridgeline\final\" for a hello or change,
-// "\goodbye\PORT\gamename\ridgeline\final\" for a goodbye.
+// The datagram of an announcement from a game on port (host byte order),
+// as protocol/Wire.h gives it: "announce" for a hello or change, "goodbye"
+// for a goodbye.
 std::string announcementText(Announcement kind, std::uint16_t port);
 
 }  // namespace brenn::hosting

@@ -6,7 +6,7 @@
 #include "hosting/SenderBuckets.h"
 #include "hosting/SenderFilter.h"
 #include "hosting/TokenBucket.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 

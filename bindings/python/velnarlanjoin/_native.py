@@ -120,16 +120,21 @@ def load(paths):
             reason = str(error) or "cannot be loaded"
             tried.append((path, reason[len(path) + 2:] if reason.startswith(path + ": ") else reason))
             continue
+        # The version first: another major version may lack functions of this one.
+        if not hasattr(lib, "vlj_version"):
+            tried.append((path, "loads, but has no C interface (no vlj_version)"))
+            continue
+        lib.vlj_version.restype, lib.vlj_version.argtypes = c_uint32, []
+        version = lib.vlj_version()
+        if version >> 16 != MAJOR_VERSION:
+            raise LibraryVersionError(path, version, MAJOR_VERSION)
         missing = [name for name in PROTOTYPES if not hasattr(lib, name)]
         if missing:
-            tried.append((path, "loads, but lacks the C interface (no %s)" % missing[0]))
+            tried.append((path, "loads, but lacks %s of the C interface" % missing[0]))
             continue
         for name, (restype, argtypes) in PROTOTYPES.items():
             function = getattr(lib, name)
             function.restype, function.argtypes = restype, argtypes
-        version = lib.vlj_version()
-        if version >> 16 != MAJOR_VERSION:
-            raise LibraryVersionError(path, version, MAJOR_VERSION)
         if tried and tried[0][0] == os.environ.get(ENVIRONMENT_VARIABLE):
             warnings.warn("%s=%s: %s; loaded %s instead" % (ENVIRONMENT_VARIABLE, tried[0][0], tried[0][1], path))
         lib.path = path

@@ -25,10 +25,11 @@ _network = {}
 
 
 @pytest.fixture(scope="session")
-def private_network():
+def private_network(tmp_path_factory):
     """The tests' process alone in a network namespace (skips where none can
     be made): nothing sent from here on leaves its loopback."""
     if "why" not in _network:
+        tmp_path_factory.getbasetemp()  # made by the real user, before a user namespace maps it to root
         _network["why"] = netns.enter_private_network()
     if _network["why"]:
         pytest.skip(_network["why"])

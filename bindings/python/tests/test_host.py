@@ -1,5 +1,6 @@
 """A game hosted through the binding, listed through it; errors as
 exceptions with the library's code and text."""
+import resource
 import socket
 import time
 
@@ -42,6 +43,21 @@ def test_hosted_game_is_listed_and_refreshed(private_network):
         # Player 1 of the first pass stays in the refreshed record: the service
         # overwrites the values a reply brings and removes none.
         assert servers[0].players[0]["name"] == "Bo" and host.counters.answered >= 2
+
+
+def test_update_without_sockets_leaves_nothing_behind(private_network):
+    with vlj.Browser(key_map=KEY_MAP) as browser:
+        soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        resource.setrlimit(resource.RLIMIT_NOFILE, (0, hard))  # no descriptor to be had
+        try:
+            with pytest.raises(vlj.Error) as error:
+                browser.update()
+        finally:
+            resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard))
+        assert (error.value.code, browser.problem, browser.updating) == (R.NO_SOCKET, vlj.Problem.NO_SOCKET, False)
+        # The failed update's events do not end the next one early.
+        states = [e.state for e in browser.update() if isinstance(e, vlj.StateChanged)]
+        assert states == [vlj.State.QUERYING, vlj.State.IDLE]
 
 
 def held(port):

@@ -35,37 +35,21 @@ def private_network(tmp_path_factory):
         pytest.skip(_network["why"])
 
 
-class LanServer:
-    """lanserver on the private loopback (servers from 127.0.0.2 up), until stopped."""
-
-    def __init__(self, directory, *args):
-        ready = directory / "ready"
-        self.manifest = directory / "servers.json"
-        self.process = subprocess.Popen(
-            [os.environ["LANSERVER"], "--addresses", "127.0.0.2", "--ready-file", str(ready), "--manifest",
-             str(self.manifest), "--duration", "120", "--quiet", *map(str, args)])
-        deadline = time.monotonic() + 10
-        while not ready.exists():
-            if self.process.poll() is not None or time.monotonic() > deadline:
-                self.stop()
-                raise RuntimeError("lanserver did not start: %s" % (args,))
-            time.sleep(0.05)
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-        self.process.wait(timeout=10)
-
-
 @pytest.fixture(scope="module")
 def lan_server(private_network, tmp_path_factory):
-    """Starts lanserver with the arguments given; stopped at the module's end."""
+    """start(*args) runs lanserver on the private loopback (servers from
+    127.0.0.2 up) until the module's end."""
     started = []
 
     def start(*args):
-        server = LanServer(tmp_path_factory.mktemp("lan"), *args)
-        started.append(server)
-        return server
+        ready = tmp_path_factory.mktemp("lan") / "ready"
+        started.append(subprocess.Popen([os.environ["LANSERVER"], "--addresses", "127.0.0.2", "--ready-file",
+                                         str(ready), "--duration", "120", "--quiet", *map(str, args)]))
+        deadline = time.monotonic() + 10
+        while not ready.exists():
+            assert started[-1].poll() is None and time.monotonic() < deadline, "lanserver did not start"
+            time.sleep(0.05)
     yield start
-    for server in started:
-        server.stop()
+    for process in started:
+        process.terminate()
+        process.wait(timeout=10)

@@ -1,5 +1,6 @@
 """A lanserver LAN listed through the binding: the same records as
 lanbrowse, hostile bytes decoded, the pass's events in order."""
+import gc
 import os
 import subprocess
 
@@ -36,9 +37,12 @@ def lan(lan_server, tmp_path_factory):
 def listed(lan):
     """A full pass through the binding, sorted by host name: (events, servers)."""
     with vlj.Browser(key_map=KEY_MAP, max_queries=8) as browser:
+        trace = []
+        browser.trace = trace.append
+        gc.collect()  # the binding keeps the callback the library holds
         events = list(browser.update())
         browser.sort("hostname", mode="nocase")
-        return events, browser.servers
+        return events, browser.servers, trace
 
 
 def test_binding_lists_the_records_lanbrowse_lists(listed):
@@ -51,7 +55,8 @@ def test_binding_lists_the_records_lanbrowse_lists(listed):
 
 
 def test_pass_reports_each_server_once_then_idle(listed):
-    events, servers = listed
+    events, servers, trace = listed
+    assert any("discovery over" in line for line in trace)
     found = [e for e in events if isinstance(e, vlj.ServerListed)]
     assert [e.state for e in events if isinstance(e, vlj.StateChanged)] == [vlj.State.QUERYING, vlj.State.IDLE]
     assert isinstance(events[-1], vlj.StateChanged)

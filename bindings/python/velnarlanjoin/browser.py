@@ -78,10 +78,14 @@ class Pass:
         (a list of Server, in the browser's order). Raises TimeoutError when
         timeout seconds pass first; the update then goes on."""
         deadline = None if timeout is None else time.monotonic() + timeout
-        for _ in self:
-            if deadline is not None and time.monotonic() > deadline and not self.done:
+        browser = self._browser
+        while not self.done:
+            if deadline is not None and time.monotonic() > deadline:
                 raise TimeoutError("the update was not over after %g s" % timeout)
-        return self._browser._listed(self._copies)
+            browser.step()
+            if not self.done:
+                time.sleep(browser.tick)
+        return browser._listed(self._copies)
 
 
 class Browser:

@@ -55,9 +55,14 @@ def test_failed_or_timed_out_update_leaves_nothing_behind(private_network):
         finally:
             resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard))
         assert (error.value.code, browser.problem, browser.updating) == (R.NO_SOCKET, vlj.Problem.NO_SOCKET, False)
-        # The failed update's events do not end the next one early.
-        states = [e.state for e in browser.update() if isinstance(e, vlj.StateChanged)]
-        assert states == [vlj.State.QUERYING, vlj.State.IDLE]
+        # The failed update's events do not end the next one early, nor does
+        # the trace function's exception lose any.
+        lines = []
+        browser.trace = lambda line: lines.append(line) or len(lines) > 1 or 1 / 0
+        update = browser.update()
+        with pytest.raises(ZeroDivisionError):
+            update.wait()
+        assert [e.state for e in update if isinstance(e, vlj.StateChanged)] == [vlj.State.QUERYING, vlj.State.IDLE]
         # A wait gives up in time, though no event comes during discovery.
         started = time.monotonic()
         with pytest.raises(TimeoutError):

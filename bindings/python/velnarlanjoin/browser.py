@@ -7,7 +7,6 @@ from typing import Optional
 
 from . import _native
 from ._native import check, int32
-from .errors import Error
 from .constants import COMPARE_NAMES, Compare, Problem, Result, State, Update
 from .server import Server, copy_server
 from .text import decode, encode
@@ -112,6 +111,7 @@ class Browser:
         self._event = _native.Event()
         self._event_ref = byref(self._event)
         self._pass = None
+        self._pending = []  # events read but not handed out yet
         self._errors = []  # what the trace function raised, for the call it ran in
         self.tick = tick
 
@@ -132,35 +132,36 @@ class Browser:
             raise ValueError("the browser is closed")
         return self._handle
 
-    def _call(self, name, *args):
-        function = getattr(self._lib, name)
-        result = function(self._h(), *args)
+    def _raise_callback_error(self):
         if self._errors:
             error = self._errors[0]
             self._errors.clear()
             raise error
+
+    def _call(self, name, *args):
+        result = getattr(self._lib, name)(self._h(), *args)
+        self._raise_callback_error()
         return check(self._lib, result, name)
 
     def update(self, kind=Update.FULL):
         """Starts an update (FULL and INFO empty the list first, AUX keeps it)
         and returns its Pass at once. Raises Error: BUSY while an update
         runs, NO_SOCKET when the sockets could not be opened."""
-        try:
-            self._call("vlj_browser_update", int32(kind))
-        except Error as error:
-            if error.code == Result.NO_SOCKET:
-                self._pass = Pass(self)  # the events of the failed update end here
-                self.step()
-            raise
-        self._pass = Pass(self)
+        result = self._lib.vlj_browser_update(self._h(), int32(kind))
+        if result >= 0 or result == Result.NO_SOCKET:
+            self._pass = Pass(self)
+        if result == Result.NO_SOCKET:
+            self.step()  # the failed update's events end here, not in the next pass
+        check(self._lib, result, "vlj_browser_update")
         return self._pass
 
     def step(self):
         """One step of the running update; never waits. Returns the events
-        it delivered, in order (their servers copied out)."""
-        self._call("vlj_browser_step")
-        events = []
-        lib, handle, raw = self._lib, self._handle, self._event
+        it delivered, in order (their servers copied out). When the trace
+        function raised, that comes out instead, and the events come with
+        the next step."""
+        lib, handle, raw = self._lib, self._h(), self._event
+        result = lib.vlj_browser_step(handle)
         while check(lib, lib.vlj_browser_poll_event(handle, self._event_ref), "vlj_browser_poll_event") == 1:
             if raw.kind == _EVENT_SERVER:
                 server = copy_server(lib, raw.server, "vlj_server_value_at") if raw.server else None
@@ -174,7 +175,10 @@ class Browser:
                 continue  # a kind of a later version of the library
             if self._pass is not None:
                 self._pass._heard(event)
-            events.append(event)
+            self._pending.append(event)
+        self._raise_callback_error()
+        check(lib, result, "vlj_browser_step")
+        events, self._pending = self._pending, []
         return events
 
     @property
@@ -232,7 +236,7 @@ class Browser:
     def trace(self, function):
         """function(line: str) hears the library's trace lines, inside step()
         and update(); None stops them. An exception it raises comes out of
-        that step() or update()."""
+        that step() (the next one, when raised inside update())."""
         if function is None:
             self._call("vlj_browser_set_trace_callback", _native.TRACE_CALLBACK(), None)
             self._keep.clear()

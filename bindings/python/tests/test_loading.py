@@ -14,8 +14,8 @@ def test_missing_library_lists_every_path_tried(tmp_path):
     not_a_library = tmp_path / "libVelnarLanJoin.so.1"
     not_a_library.write_text("not a library")
     libc = ctypes.util.find_library("c")  # loads, but has no C interface of ours
-    paths = _native.candidates(environ={"VELNARLANJOIN_LIBRARY": "/nowhere/libVelnarLanJoin.so.1"},
-                               package_dir=str(tmp_path), system_names=[libc, "libVelnarLanJoin-absent.so.9"])
+    paths = list(_native.candidates(environ={"VELNARLANJOIN_LIBRARY": "/nowhere/libVelnarLanJoin.so.1"},
+                               package_dir=str(tmp_path), system_names=[libc, "libVelnarLanJoin-absent.so.9"]))
     with pytest.raises(vlj.LibraryNotFoundError) as error:
         _native.load(paths)
     assert [path for path, _ in error.value.tried] == [

@@ -94,17 +94,22 @@ PROTOTYPES = {
 def candidates(environ=None, package_dir=None, system_names=None):
     """The places to load the library from, in order: the environment
     variable's path, the package's own folder, then the system's loader
-    (by the name find_library gives, and by the plain file names)."""
+    (by the name find_library gives, and by the plain file names). A
+    generator: find_library, which may run programs, runs only when the
+    places before have failed."""
     environ = os.environ if environ is None else environ
     package_dir = os.path.dirname(os.path.abspath(__file__)) if package_dir is None else package_dir
-    found = []
     if environ.get(ENVIRONMENT_VARIABLE):
-        found.append(environ[ENVIRONMENT_VARIABLE])
-    found += [os.path.join(package_dir, name) for name in FILE_NAMES]
+        yield environ[ENVIRONMENT_VARIABLE]
+    for name in FILE_NAMES:
+        yield os.path.join(package_dir, name)
     if system_names is None:
         system_names = [ctypes.util.find_library("VelnarLanJoin")] + list(FILE_NAMES)
-    found += [name for name in system_names if name and name not in found]
-    return found
+    seen = set()
+    for name in system_names:
+        if name and name not in seen:
+            seen.add(name)
+            yield name
 
 
 def load(paths):

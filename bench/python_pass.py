@@ -21,9 +21,14 @@ parser.add_argument("--lanbrowse-json", required=True)
 args = parser.parse_args()
 
 with vlj.Browser(key_map=args.keymap, max_queries=args.queries) as browser:
+    trace = []
+    browser.trace = trace.append
     start = time.monotonic()
-    servers = browser.update().wait(timeout=60)
+    update = browser.update()
+    servers = update.wait(timeout=60)
     elapsed_ms = (time.monotonic() - start) * 1000
+if not servers:
+    sys.stderr.write("python_pass: no server listed (%s); the trace:\n  %s\n" % (update.problem.name, "\n  ".join(trace)))
 
 output = Path(args.lanbrowse_json).read_bytes()
 theirs = sorted(from_lanbrowse(output), key=lambda r: r[0])

@@ -26,6 +26,10 @@ class Server:
     sections: Dict[str, Dict[str, str]] = field(repr=False)
     players: List[Dict[str, str]] = field(repr=False)
 
+    def __hash__(self):
+        # The values are dicts; equal servers share these three anyway.
+        return hash((self.id, self.address, self.port))
+
     @property
     def endpoint(self):
         return "%s:%d" % (self.address, self.port)

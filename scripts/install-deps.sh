@@ -14,6 +14,7 @@ command -v make >/dev/null || missing+=(make)
 command -v ip >/dev/null || missing+=(iproute2)
 command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)
+/usr/bin/python3 -c "import pytest" 2>/dev/null || missing+=(python3-pytest)
 for extra in "$@"; do
     dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
 done

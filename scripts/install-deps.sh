@@ -12,6 +12,9 @@ command -v make >/dev/null || missing+=(make)
 command -v ip >/dev/null || missing+=(iproute2)
 command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)
+# The C# binding's test: compiled with mcs, run with mono.
+command -v mcs >/dev/null || missing+=(mono-mcs)
+command -v mono >/dev/null || missing+=(mono-runtime)
 for extra in "$@"; do
     dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
 done

@@ -34,6 +34,7 @@ def lanbrowse_records(path):
     with open(path, "rb") as f:
         passes = [json.loads(line.decode("utf-8", "surrogateescape")) for line in f if line.strip()]
     records = []
+    print(f"lanbrowse's pass: {passes[-1]['elapsed_ms']} ms")
     for s in passes[-1]["servers"]:
         values = [(section, v.get("index"), decode(v["key"]), decode(v["value"]))
                   for section in SECTIONS for v in s[section]]

@@ -40,13 +40,13 @@ installed() {
 # wine32 where 32-bit programs cannot run).
 install_missing() {
     local wanted=(cmake make g++ python3 iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
-                  googletest wine)
+                  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest wine)
     local add_i386=0 missing=() package
     if [[ $WIN_ARCH == i686 ]]; then
         wanted+=(wine32:i386)
         dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
     else
-        wanted+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
+        wanted+=(wine64)
     fi
     for package in "${wanted[@]}"; do
         installed "$package" || missing+=("$package")
@@ -85,7 +85,7 @@ build_googletest() {
 cross_build() {
     step "cross-building the library and its tests for $WIN_ARCH"
     nice cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
+        -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra "$WIN_ARCH")" >/dev/null
     nice cmake --build "$build" -j"$jobs"
 }
 
@@ -96,15 +96,59 @@ product_build() {
     [[ $WIN_ARCH == i686 ]] && return
     step "cross-building the 32-bit plug-in"
     nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra i686)" >/dev/null
     nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse
+}
+
+# The 64-bit plug-in alone, when the suite runs as i686: the Unity package
+# of the zip holds both DLLs, and its export table is checked too.
+other_plugin=$top/x86_64-plugin
+other_build() {
+    [[ $WIN_ARCH == i686 ]] || return 0
+    step "cross-building the 64-bit plug-in"
+    nice cmake -S "$root" -B "$other_plugin" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_BUILD_EXAMPLES=OFF >/dev/null
+    nice cmake --build "$other_plugin" -j"$jobs" --target VelnarLanJoin
+}
+
+# unity_extra ARCH: the folder of the plug-ins that the ARCH build's Unity
+# package takes from the other builds, laid out as its Plugins/ folder.
+unity_extra() { echo "$top/unity-extra-$1"; }
+
+# stage_plugin FOLDER PLUGIN_DIR FILE STRIP: FILE, stripped, into
+# FOLDER/PLUGIN_DIR under the name the package gives it, with the .meta
+# files of the file and of the folders on its way (bindings/csharp/unity).
+stage_plugin() {
+    local folder=$1 dir=$2 file=$3 strip=$4 metas=$root/bindings/csharp/unity/Plugins meta
+    meta=$(find "$metas/$dir" -maxdepth 1 -name '*.meta' -print -quit)
+    mkdir -p "$folder/$dir"
+    "$strip" --strip-unneeded -o "$folder/$dir/$(basename "$meta" .meta)" "$file"
+    cp "$meta" "$folder/$dir/"
+    while [[ $dir != . ]]; do
+        cp "$metas/$dir.meta" "$folder/$dir.meta"
+        dir=$(dirname "$dir")
+    done
+}
+
+# Each build's zip gets the other Windows DLL and the native .so.
+stage_unity_plugins() {
+    local so x86 x64
+    so=$(readlink -f "$native/service/libVelnarLanJoin.so")
+    x86=$(find "$product/service" -maxdepth 1 -name VelnarLanJoin.dll -print -quit)
+    if [[ $WIN_ARCH == i686 ]]; then x64=$other_plugin; else x64=$build; fi
+    x64=$(find "$x64/service" -maxdepth 1 -name VelnarLanJoin.dll -print -quit)
+    rm -rf "$(unity_extra i686)" "$(unity_extra x86_64)"
+    stage_plugin "$(unity_extra i686)" x86_64 "$x64" x86_64-w64-mingw32-strip
+    stage_plugin "$(unity_extra i686)" Linux/x86_64 "$so" strip
+    stage_plugin "$(unity_extra x86_64)" x86 "$x86" i686-w64-mingw32-strip
+    stage_plugin "$(unity_extra x86_64)" Linux/x86_64 "$so" strip
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
 native_build() {
     step "building lanserver and lanbrowse for this machine"
     nice cmake -S "$root" -B "$native" -DBRENN_BUILD_TESTS=OFF >/dev/null
-    nice cmake --build "$native" -j"$jobs" --target lanserver lanbrowse >/dev/null
+    nice cmake --build "$native" -j"$jobs" --target VelnarLanJoin lanserver lanbrowse >/dev/null
 }
 
 # check_exports BUILD_DIR ARCH: the export table of the plug-in DLL built
@@ -211,6 +255,8 @@ count_check() {
 check_zip() {
     step "the Windows zip"
     local status=0
+    stage_unity_plugins
+    export UNITY_PLUGINS="x86 x86_64 Linux/x86_64"
     if [[ $WIN_ARCH == i686 ]]; then
         "$root/scripts/check-windows-zip.sh" --run "$product" i686 || status=$?
     else
@@ -274,12 +320,15 @@ started=$SECONDS
 build_googletest
 cross_build
 product_build
+other_build
 native_build
 built=$SECONDS
 exports_ok=0
 check_exports "$product" i686 || exports_ok=1
 if [[ $WIN_ARCH != i686 ]]; then
     check_exports "$build" "$WIN_ARCH" || exports_ok=1
+else
+    check_exports "$other_plugin" x86_64 || exports_ok=1
 fi
 # The export check counts as one test.
 if [[ $exports_ok -eq 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi

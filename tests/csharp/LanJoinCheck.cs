@@ -45,8 +45,9 @@ static class LanJoinCheck
 
     static void Self()
     {
-        Expect(Library.Version >> 16 == Library.BindingMajor && Library.VersionText.StartsWith("1."),
-               "version " + Library.VersionText);
+        // The binding ships with the library of its version.
+        Expect(Library.Version >> 16 == Library.BindingMajor && Library.VersionText == Library.BindingVersion,
+               "library " + Library.VersionText + ", binding " + Library.BindingVersion);
 
         // Bytes from the network: valid UTF-8 as it is, anything else as Windows-1252.
         var decoding = new[] {

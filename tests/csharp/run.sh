@@ -2,6 +2,7 @@
 # The C# binding under Mono on a simulated LAN of network namespaces (without
 # root: the loopback of a private user namespace):
 #   1. LanJoinCheck self: text decoding, errors, limits, handler failures;
+#      and a library of another major version refused;
 #   2. lanserver's servers (generated, special cases, bytes that are not
 #      UTF-8) listed by lanbrowse --json and by the binding in two passes:
 #      the same records, value by value (same_records.py);
@@ -61,6 +62,15 @@ mono_on() {
     (cd "$root" && exec "${command[@]}")
 }
 
+if ((count == 0)); then
+    # A library of another major version is refused, saying so.
+    mkdir "$tmp/other"
+    echo 'unsigned vlj_version(void) { return 2u << 16; }' | ${CC:-cc} -shared -fPIC -x c -o "$tmp/other/libVelnarLanJoin.so" -
+    if LD_LIBRARY_PATH="$tmp/other" mono "$tmp/LanJoinCheck.exe" version >"$tmp/other.log" 2>&1 ||
+        ! grep -q "library is version 2.0.0, but this binding (.*) needs 1.x" "$tmp/other.log"; then
+        echo "FAILED: a library of version 2.0.0 was not refused:"; cat "$tmp/other.log"; exit 1
+    fi
+fi
 if [[ $SIMLAN_WANTED == veth ]]; then simlan_veth $((count > 0 ? count : 32)); else simlan_loopback; fi
 simlan_contained || { echo "the simulated LAN is not closed: nothing sent" >&2; exit 1; }
 

@@ -2,8 +2,10 @@
 # Cross-builds the library for Windows with MinGW-w64 and runs every test
 # program under Wine. Last, lanbrowse.exe under Wine browses a simulated LAN
 # of lanserver's servers (native) and must show what native lanbrowse shows:
-# the Windows real-socket path, end to end. The zip of the build (CPack) is
-# checked on the way.
+# the Windows real-socket path, end to end; then the C host, lanlist.exe,
+# lists the same LAN and hosts a game that native lanbrowse lists
+# (scripts/lib/win-c-host.sh). The zip of the build (CPack) is checked on
+# the way.
 #
 # The suite runs as 32-bit (i686, wine32) where this machine runs 32-bit
 # programs and as 64-bit (x86_64, wine64) where it does not; the 32-bit DLL,
@@ -18,6 +20,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/lib/simlan.sh"
 source "$root/scripts/lib/win-arch.sh"
+source "$root/scripts/lib/win-c-host.sh"
 win_arch_choose
 top=${BRENN_WIN_BUILD:-$root/build-win}
 jobs=${BRENN_JOBS:-2}
@@ -97,7 +100,7 @@ product_build() {
     step "cross-building the 32-bit plug-in"
     nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra i686)" >/dev/null
-    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse
+    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse lanlist
 }
 
 # The 64-bit plug-in alone, when the suite runs as i686: the Unity package
@@ -153,7 +156,7 @@ native_build() {
 
 # check_exports BUILD_DIR ARCH: the export table of the plug-in DLL built
 # there, against the rules the shared library's exports meet too
-# (tests/package/exports.rules).
+# (tests/package/exports.rules); and the imports of the C host built there.
 check_exports() {
     local dir=$1 arch=$2 dll actual
     dll=$(find "$dir" -maxdepth 3 -name 'VelnarLanJoin.dll' -print -quit)
@@ -168,7 +171,8 @@ check_exports() {
         sort >"$actual"
     local problems=0
     "$root/tests/package/match-exports.sh" <"$actual" || problems=1
-    echo "$(wc -l <"$actual") exports of the $arch DLL, CreateJoinClass undecorated"
+    echo "$(wc -l <"$actual") exports of the $arch DLL, CreateJoinClass and the vlj_ functions undecorated"
+    win_c_host_imports "$dir/examples/lanlist/lanlist.exe" "$arch" || problems=1
     return $problems
 }
 
@@ -278,10 +282,17 @@ check_zip() {
 lan_tmp=""
 check_lan() {
     step "lanbrowse.exe under Wine finds lanserver's servers across a veth pair"
-    local status=0
+    local status=0 c_status=1
+    export C_HOST=$build/examples/lanlist/lanlist.exe LANBROWSE_NATIVE=$native/tools/lanbrowse/lanbrowse
     lan_check || status=$?
+    if [[ $status -eq 0 ]]; then
+        step "lanlist.exe (C) under Wine lists the same LAN and hosts a game that lanbrowse lists"
+        c_status=0
+        win_c_host_lan "$lan_tmp" || c_status=$?
+    fi
     simlan_down
     count_check "LAN check" "$status"
+    count_check "C host LAN check" "$c_status"
 }
 
 lan_check() {

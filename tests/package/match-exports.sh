@@ -22,7 +22,7 @@ for pattern in "${forbid[@]}"; do
     for allowed in "${allow[@]}"; do found=$(grep -v -E "$allowed" <<<"$found" || true); done
     if [[ -n $found ]]; then
         echo "$found"
-        echo "engine internals are exported (above)"
+        echo "forbidden exports (above): engine internals, or names decorated with @N"
         status=1
     fi
 done

@@ -291,7 +291,7 @@ namespace VelnarLanJoin
         IntPtr handle;
         IntPtr eventBuffer;
         GCHandle self;  // weak: a forgotten browser can still be collected
-        bool inCall;  // inside Step or Update, where the handlers run
+        bool inStep, inUpdate;  // inside the calls where the handlers run
         Exception handlerFailure;
         Action<BrowserEvent> eventHandlers;
         Action<string> traceHandlers;
@@ -322,7 +322,7 @@ namespace VelnarLanJoin
         /// <summary>Stops a running update and frees the browser (not from its own handlers).</summary>
         public void Dispose()
         {
-            if (inCall) Enter();
+            if (inStep || inUpdate) throw new InvalidOperationException("a Browser's handlers must not dispose it");
             Release();
             GC.SuppressFinalize(this);
         }
@@ -337,23 +337,23 @@ namespace VelnarLanJoin
         /// <summary>Starts an update and returns at once; Step drives it. Throws Busy while one runs.</summary>
         public void Update(UpdateKind kind = UpdateKind.Full)
         {
-            IntPtr h = Enter();
+            IntPtr h = Enter(true);
             int result;
-            inCall = true;
+            inUpdate = true;
             try { result = Native.vlj_browser_update(h, (int)kind); }
-            finally { inCall = false; }
-            RethrowHandlerFailure();
+            finally { inUpdate = false; }
+            if (!inStep) RethrowHandlerFailure();
             Library.Check(result, "vlj_browser_update");
         }
 
         /// <summary>One step of the update: never waits. Delivers the events; true while the update runs.</summary>
         public bool Step()
         {
-            IntPtr h = Enter();
+            IntPtr h = Enter(false);
             int result;
-            inCall = true;
+            inStep = true;
             try { result = Native.vlj_browser_step(h); }
-            finally { inCall = false; }
+            finally { inStep = false; }
             RethrowHandlerFailure();
             Library.Check(result, "vlj_browser_step");
             return result == 1;
@@ -391,7 +391,7 @@ namespace VelnarLanJoin
             while (PollEvent(out e)) yield return e;
         }
 
-        /// <summary>Hears the events inside Step instead of the queue. A handler must not Dispose the browser.</summary>
+        /// <summary>Hears the events inside Step instead of the queue. A handler may update, sort or clear the browser, not step or dispose it.</summary>
         public event Action<BrowserEvent> EventReceived
         {
             add
@@ -455,12 +455,12 @@ namespace VelnarLanJoin
         /// <summary>Orders the list by the value the servers sent for key (a key map key or a server key).</summary>
         public void Sort(string key, bool ascending = true, CompareMode mode = CompareMode.Text)
         {
-            Library.Check(Native.vlj_browser_sort(Enter(), LanText.ToNative(key), ascending ? 1 : 0, (int)mode),
+            Library.Check(Native.vlj_browser_sort(Enter(true), LanText.ToNative(key), ascending ? 1 : 0, (int)mode),
                           "vlj_browser_sort");
         }
 
         /// <summary>Forgets the servers listed. Throws Busy while an update runs.</summary>
-        public void Clear() { Library.Check(Native.vlj_browser_clear(Enter()), "vlj_browser_clear"); }
+        public void Clear() { Library.Check(Native.vlj_browser_clear(Enter(true)), "vlj_browser_clear"); }
 
         IntPtr Live()
         {
@@ -468,11 +468,15 @@ namespace VelnarLanJoin
             return handle;
         }
 
-        // The handle for a call that changes the list, which a handler must
-        // not make: the library is in the middle of its own call then.
-        IntPtr Enter()
+        // The handle for a call that changes the list. The event handlers,
+        // which run once Step's network work is done, may update, sort or
+        // clear the browser, not step it; the trace handlers that run inside
+        // Update may change nothing.
+        IntPtr Enter(bool fromEventHandler)
         {
-            if (inCall) throw new InvalidOperationException("a Browser's handlers must not update, step, sort, clear or dispose it");
+            if (inUpdate || (inStep && !fromEventHandler))
+                throw new InvalidOperationException(inUpdate ? "a Browser's trace handlers must not change it during Update"
+                                                             : "a Browser's handlers must not step it");
             return Live();
         }
 

@@ -3,7 +3,7 @@
 //   LanJoinCheck.exe version                     the library's version (loads it)
 //   LanJoinCheck.exe self                        decoding, errors, limits, handler failures (exit 1 on a failure)
 //   LanJoinCheck.exe list OUT QUERIES            two full passes, the records as JSON into OUT
-//   LanJoinCheck.exe host NAME READY STOP SECS   hosts a game; port into READY; ends when STOP exists
+//   LanJoinCheck.exe host READY STOP SECONDS     hosts a game; port into READY; ends when STOP exists
 // Every step is followed by a full collection, while callbacks are registered.
 using System;
 using System.Collections.Generic;
@@ -37,8 +37,8 @@ static class LanJoinCheck
             case "version": Console.WriteLine(Library.VersionText); break;
             case "self": Self(); break;
             case "list": List(args[1], int.Parse(args[2])); break;
-            case "host": HostGame(args[1], args[2], args[3], int.Parse(args[4])); break;
-            default: Console.Error.WriteLine("usage: version | self | list OUT QUERIES | host NAME READY STOP SECONDS"); return 2;
+            case "host": HostGame(args[1], args[2], int.Parse(args[3])); break;
+            default: Console.Error.WriteLine("usage: version | self | list OUT QUERIES | host READY STOP SECONDS"); return 2;
         }
         return failures == 0 ? 0 : 1;
     }
@@ -239,9 +239,9 @@ static class LanJoinCheck
 
     static string Escape(string s) { return Quote(s); }
 
-    // Hosts a game with two players (one named in UTF-8) until STOP exists
-    // or SECONDS pass, then prints its counters.
-    static void HostGame(string name, string readyPath, string stopPath, int seconds)
+    // Hosts a game named in UTF-8 with two players until STOP exists or
+    // SECONDS pass, then prints its counters.
+    static void HostGame(string readyPath, string stopPath, int seconds)
     {
         using (var host = new Host())
         {
@@ -251,7 +251,7 @@ static class LanJoinCheck
             host.SetPlayerValue(0, "player", "Ada");
             host.SetPlayerValue(0, "score", "12");
             host.SetPlayerValue(1, "player", "B\u00F6");
-            host.Start(name, 0);
+            host.Start("CSharp G\u00E4me", 0);
             File.WriteAllText(readyPath, host.Port + "\n");
             var watch = System.Diagnostics.Stopwatch.StartNew();
             while (!File.Exists(stopPath) && watch.Elapsed.TotalSeconds < seconds)

@@ -38,9 +38,9 @@ mcs -warn:4 -warnaserror -out:"$tmp/LanJoinCheck.exe" "$root/bindings/csharp/Vel
 mono_env=(LD_LIBRARY_PATH="$PLUGIN_DIR")
 if ! env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" version >"$tmp/probe.log" 2>&1; then
     # A plug-in built with AddressSanitizer loads only after its runtime.
-    grep -q AddressSanitizer "$tmp/probe.log" || { cat "$tmp/probe.log"; exit 1; }
-    mono_env+=(LD_PRELOAD="$(${CXX:-g++} -print-file-name=libasan.so)"
-               ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:allow_user_segv_handler=1)
+    asan=$(ldd "$PLUGIN_DIR/libVelnarLanJoin.so" | awk '/libasan/ { print $3 }')
+    [[ -n $asan ]] || { cat "$tmp/probe.log"; exit 1; }
+    mono_env+=(LD_PRELOAD="$asan" ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:allow_user_segv_handler=1)
     env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" version >"$tmp/probe.log" 2>&1 || {
         echo "SKIP: the plug-in is built with AddressSanitizer, which mono cannot load here: $(head -c 300 "$tmp/probe.log")"
         exit 77

@@ -103,15 +103,16 @@ product_build() {
     nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse lanlist
 }
 
-# The 64-bit plug-in alone, when the suite runs as i686: the Unity package
-# of the zip holds both DLLs, and its export table is checked too.
+# The 64-bit plug-in (and the C host, whose imports are checked with the
+# exports), when the suite runs as i686: the Unity package of the zip holds
+# both DLLs, and its export table is checked too.
 other_plugin=$top/x86_64-plugin
 other_build() {
     [[ $WIN_ARCH == i686 ]] || return 0
     step "cross-building the 64-bit plug-in"
     nice cmake -S "$root" -B "$other_plugin" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_BUILD_EXAMPLES=OFF >/dev/null
-    nice cmake --build "$other_plugin" -j"$jobs" --target VelnarLanJoin
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_BUILD_EXAMPLES=ON >/dev/null
+    nice cmake --build "$other_plugin" -j"$jobs" --target VelnarLanJoin lanlist
 }
 
 # unity_extra ARCH: the folder of the plug-ins that the ARCH build's Unity

@@ -81,6 +81,7 @@ void vlj_browser::onServer(ServerData* record, std::uint32_t progress, bool isNe
 
 void vlj_browser::onState(std::uint32_t state, void* context) {
     auto* self = static_cast<vlj_browser*>(context);
+    if (state == mm::HostStateIdle) self->running = false;
     if (state == mm::HostStateIdle && self->service != nullptr) {
         const mm::UpdateProblem problem = self->service->getUpdateProblem();
         if (problem != mm::UpdateFine) {
@@ -147,12 +148,13 @@ int32_t vlj_browser_update(vlj_browser* browser, int32_t kind) {
     return guarded([&]() -> std::int32_t {
         if (browser == nullptr || kind < VLJ_UPDATE_FULL || kind > VLJ_UPDATE_AUX) return VLJ_ERR_INVALID_ARGUMENT;
         VelnarLanJoin& service = *browser->service;
-        if (service.isUpdating()) return VLJ_ERR_BUSY;
+        if (browser->running) return VLJ_ERR_BUSY;
         const bool fresh = kind != VLJ_UPDATE_AUX;
         if (fresh)
             service.serverListFullUpdate();
         else
             service.serverListAuxUpdate("", 0, mm::QueryStatus);
+        browser->running = service.isUpdating();
         const mm::UpdateProblem problem = service.getUpdateProblem();
         // An update that could not start keeps the list as it was.
         if (problem == mm::UpdateNoSocket) return VLJ_ERR_NO_SOCKET;
@@ -162,24 +164,26 @@ int32_t vlj_browser_update(vlj_browser* browser, int32_t kind) {
 }
 
 int32_t vlj_browser_step(vlj_browser* browser) {
+    if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    // Nothing to do and nothing to deliver: the step a game makes most.
+    if (!browser->running && browser->gathered.empty() && !browser->delivering) return 0;
     return guarded([&]() -> std::int32_t {
-        if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
         if (browser->delivering) return VLJ_ERR_BUSY;
-        browser->service->update();
-        browser->deliver();
-        return browser->service->isUpdating() ? 1 : 0;
+        if (browser->running) browser->service->update();
+        if (!browser->gathered.empty()) browser->deliver();
+        return browser->running ? 1 : 0;
     });
 }
 
 int32_t vlj_browser_is_updating(const vlj_browser* browser) {
     if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
-    return browser->service->isUpdating() ? 1 : 0;
+    return browser->running ? 1 : 0;
 }
 
 int32_t vlj_browser_clear(vlj_browser* browser) {
     return guarded([&]() -> std::int32_t {
         if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
-        if (browser->service->isUpdating()) return VLJ_ERR_BUSY;
+        if (browser->running) return VLJ_ERR_BUSY;
         browser->service->clearServers();
         browser->servers.clear(browser->matchmaking);
         return VLJ_OK;

@@ -33,6 +33,10 @@ struct vlj_browser {
 
     // Events heard from the service, not delivered yet.
     std::vector<vlj_event> gathered;
+    // The service's isUpdating(), kept here so that a step with nothing to
+    // do costs no call into the service: set when an update starts, cleared
+    // when the service reports the idle state.
+    bool running = false;
     // True while deliver() runs: a step from a callback is refused.
     bool delivering = false;
     // While sortServers runs, the records it hands out are its order.

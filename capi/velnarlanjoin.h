@@ -287,8 +287,9 @@ VLJ_API const char* VLJ_CALL vlj_server_player_value(const vlj_server* server, c
                                                       int32_t player, const char* key);
 
 /* Walks a section: the number of values it holds, and the one at index
- * (0 to count - 1) into *key, *value and *player (-1 for a value of no
- * player); any of the three may be NULL. Walking from 0 upward costs
+ * (0 to count - 1, in the order the values were first written) into *key,
+ * *value and *player (-1 for a value of no player); any of the three may
+ * be NULL. Walking from 0 upward costs
  * constant time a step. VLJ_ERR_NOT_FOUND for an index out of range or an
  * unknown section (count: 0). */
 VLJ_API int32_t VLJ_CALL vlj_server_value_count(const vlj_server* server, const char* section);

@@ -12,6 +12,8 @@
 #   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
 #                                            listed per condition, K passes a
 #                                            loss case (default 10)
+#   scripts/bench.sh --capi                  only a host's step through the C
+#                                            interface against the C++ service
 # The real-socket benchmarks move the benchmark process into a network
 # namespace of its own (root or user namespaces needed, else they are
 # skipped): their broadcast reaches only that namespace's loopback. The
@@ -24,6 +26,7 @@ keep=""
 passes=yes
 benchmarks=yes
 discovery=""
+capi=""
 runs=3
 discovery_passes=10
 while (( $# )); do
@@ -31,6 +34,7 @@ while (( $# )); do
         --json) keep=$2; shift 2 ;;
         --pass) benchmarks=""; shift ;;
         --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
+        --capi) benchmarks=""; passes=""; capi=yes; shift ;;
         --passes) discovery_passes=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         *) break ;;
@@ -44,7 +48,8 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim lanserver lanbrowse >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_capi_bench lanserver lanbrowse \
+    >/dev/null
 
 status=0
 trap 'exit 130' INT
@@ -61,5 +66,11 @@ if [[ -n $passes ]]; then
 fi
 if [[ -n $discovery ]]; then
     "$root/scripts/bench_discovery.sh" "$build" "$discovery_passes" "${keep:+$keep.discovery.jsonl}" || status=1
+fi
+if [[ -n $capi ]]; then
+    capi_json=$(mktemp)
+    "$build/bench/brenn_capi_bench" --benchmark_repetitions=10 --benchmark_format=json >"$capi_json"
+    python3 "$root/scripts/capi_table.py" "$capi_json" || status=1
+    rm -f "$capi_json"
 fi
 exit $status

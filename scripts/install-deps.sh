@@ -6,6 +6,8 @@ set -euo pipefail
 missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
+command -v gcc >/dev/null || missing+=(gcc)  # the C host and the C header checks
+command -v pkg-config >/dev/null || missing+=(pkg-config)
 command -v make >/dev/null || missing+=(make)
 [[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
 [[ -f /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)

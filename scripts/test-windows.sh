@@ -8,8 +8,8 @@
 # the way.
 #
 # The suite runs as 32-bit (i686, wine32) where this machine runs 32-bit
-# programs and as 64-bit (x86_64, wine64) where it does not; the 32-bit DLL,
-# the product, is cross-built and its export table checked either way.
+# programs and as 64-bit (x86_64, wine64) where it does not; the DLL of the
+# other architecture is cross-built and its export table checked either way.
 # Ends with the mode line and "N passed, N failed"; non-zero on failure.
 #
 # Environment: BRENN_WIN_ARCH (i686 or x86_64: force the mode),
@@ -92,27 +92,16 @@ cross_build() {
     nice cmake --build "$build" -j"$jobs"
 }
 
-# The 32-bit plug-in and lanbrowse.exe, when the suite runs as x86_64: the
-# plug-in is what games load, so its export table and its zip are checked
-# on every machine.
+# The plug-in of the other architecture, with lanbrowse.exe and the C host:
+# games load either DLL, so both export tables are checked on every
+# machine, and the 32-bit zip too.
+other=i686
+[[ $WIN_ARCH == i686 ]] && other=x86_64
 product_build() {
-    [[ $WIN_ARCH == i686 ]] && return
-    step "cross-building the 32-bit plug-in"
-    nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra i686)" >/dev/null
-    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse lanlist
-}
-
-# The 64-bit plug-in (and the C host, whose imports are checked with the
-# exports), when the suite runs as i686: the Unity package of the zip holds
-# both DLLs, and its export table is checked too.
-other_plugin=$top/x86_64-plugin
-other_build() {
-    [[ $WIN_ARCH == i686 ]] || return 0
-    step "cross-building the 64-bit plug-in"
-    nice cmake -S "$root" -B "$other_plugin" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_BUILD_EXAMPLES=ON >/dev/null
-    nice cmake --build "$other_plugin" -j"$jobs" --target VelnarLanJoin lanlist
+    step "cross-building the $other plug-in"
+    nice cmake -S "$root" -B "$top/$other" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$other.cmake" \
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra "$other")" >/dev/null
+    nice cmake --build "$top/$other" -j"$jobs" --target VelnarLanJoin lanbrowse lanlist
 }
 
 # unity_extra ARCH: the folder of the plug-ins that the ARCH build's Unity
@@ -134,17 +123,15 @@ stage_plugin() {
     done
 }
 
-# Each build's zip gets the other Windows DLL and the native .so.
+# The Unity package of each zip holds both Windows DLLs and the native .so:
+# each build's folder gets the other architecture's DLL and the .so.
 stage_unity_plugins() {
-    local so x86 x64
+    local so
     so=$(readlink -f "$native/service/libVelnarLanJoin.so")
-    x86=$(find "$product/service" -maxdepth 1 -name VelnarLanJoin.dll -print -quit)
-    if [[ $WIN_ARCH == i686 ]]; then x64=$other_plugin; else x64=$build; fi
-    x64=$(find "$x64/service" -maxdepth 1 -name VelnarLanJoin.dll -print -quit)
     rm -rf "$(unity_extra i686)" "$(unity_extra x86_64)"
-    stage_plugin "$(unity_extra i686)" x86_64 "$x64" x86_64-w64-mingw32-strip
+    stage_plugin "$(unity_extra i686)" x86_64 "$top/x86_64/service/VelnarLanJoin.dll" x86_64-w64-mingw32-strip
     stage_plugin "$(unity_extra i686)" Linux/x86_64 "$so" strip
-    stage_plugin "$(unity_extra x86_64)" x86 "$x86" i686-w64-mingw32-strip
+    stage_plugin "$(unity_extra x86_64)" x86 "$top/i686/service/VelnarLanJoin.dll" i686-w64-mingw32-strip
     stage_plugin "$(unity_extra x86_64)" Linux/x86_64 "$so" strip
 }
 
@@ -152,7 +139,7 @@ stage_unity_plugins() {
 native_build() {
     step "building lanserver and lanbrowse for this machine"
     nice cmake -S "$root" -B "$native" -DBRENN_BUILD_TESTS=OFF >/dev/null
-    nice cmake --build "$native" -j"$jobs" --target VelnarLanJoin lanserver lanbrowse >/dev/null
+    nice cmake --build "$native" -j"$jobs" --target lanserver lanbrowse >/dev/null
 }
 
 # check_exports BUILD_DIR ARCH: the export table of the plug-in DLL built
@@ -332,16 +319,11 @@ started=$SECONDS
 build_googletest
 cross_build
 product_build
-other_build
 native_build
 built=$SECONDS
 exports_ok=0
-check_exports "$product" i686 || exports_ok=1
-if [[ $WIN_ARCH != i686 ]]; then
-    check_exports "$build" "$WIN_ARCH" || exports_ok=1
-else
-    check_exports "$other_plugin" x86_64 || exports_ok=1
-fi
+check_exports "$top/i686" i686 || exports_ok=1
+check_exports "$top/x86_64" x86_64 || exports_ok=1
 # The export check counts as one test.
 if [[ $exports_ok -eq 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 prepare_wine
@@ -352,7 +334,7 @@ check_lan
 
 echo "build $((built - started)) s, Wine tests and zip $((tested - built)) s, LAN check $((SECONDS - tested)) s"
 if [[ $WIN_ARCH == i686 ]]; then
-    echo "ran the Windows suite as i686 under wine32: $WIN_ARCH_WHY"
+    echo "ran the Windows suite as i686 under wine32 ($WIN_ARCH_WHY); the x86_64 DLL was built and its exports checked"
 else
     echo "ran the Windows suite as x86_64 under wine64 ($WIN_ARCH_WHY); the i686 DLL was built and its exports checked"
 fi

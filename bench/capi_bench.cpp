@@ -2,7 +2,7 @@
 // C++ service and through the C interface, both in the plug-in on its
 // simulated LAN: what the C layer adds to a host's step.
 #include "capi/velnarlanjoin.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanJoin.h"
 
 #include <benchmark/benchmark.h>

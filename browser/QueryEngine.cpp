@@ -5,6 +5,7 @@
 #include "browser/BrowserServer.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
+#include "protocol/Wire.h"
 
 #include <cstring>
 
@@ -19,7 +20,7 @@ struct QueryText {
 
 constexpr QueryText QueryTexts[] = {
     {"\\basic\\", 7}, {"\\info\\", 6}, {"\\rules\\", 7}, {"\\players\\", 9}, {"\\info\\\\rules\\", 13},
-    {"\\status\\", 8},
+    {wire::StatusQuery, static_cast<std::int32_t>(wire::StatusQueryLength)},
 };
 
 std::int32_t progress(const ServerBrowser* browser) {
@@ -65,7 +66,8 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     char buffer[server::MaxDatagram + 1];
     std::uint32_t address = 0;
     std::uint16_t port = 0;
-    const int length = platform::receiveFrom(slot.socket, buffer, server::MaxDatagram, &address, &port);
+    std::uint32_t arrival = 0;
+    const int length = platform::receiveTimed(slot.socket, buffer, server::MaxDatagram, &address, &port, &arrival);
     if (length == platform::NothingToRead) return;
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
@@ -76,7 +78,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     }
     buffer[length] = '\0';
     const bool final = server::holdsFinal(buffer);
-    const std::int32_t part = browser->classic ? 0 : server::replyPart(buffer);
+    const std::int32_t part = server::replyPart(buffer);
     if (part != 0 && (slot.parts & partBit(part)) != 0) {
         trace(browser, "%s:%u: part %d again, ignored", server::address(slot.server),
               static_cast<unsigned>(server::queryPort(slot.server)), static_cast<int>(part));
@@ -85,10 +87,13 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     BrowserServer* server = slot.server;
     const std::uint32_t now = platform::tickCount();
     if (server->ping == server::UnmeasuredPing) {
-        // From the latest query sent before this first datagram. Held below
-        // the 16-bit limit so that a host that stalled for half a minute
-        // does not read a negative ping.
-        const std::uint32_t elapsed = now - slot.sendTick;
+        // From the latest query sent before this first datagram to its
+        // arrival (not to this step, which may come a frame later); to now
+        // when it arrived before the latest query was sent. Held below the
+        // 16-bit limit so that a host that stalled for half a minute does
+        // not read a negative ping.
+        const bool beforeQuery = slot.sendTick - arrival - 1u < 0x7FFFFFFFu;
+        const std::uint32_t elapsed = (beforeQuery ? now : arrival) - slot.sendTick;
         server->ping = static_cast<std::int16_t>(elapsed > 32767u ? 32767u : elapsed);
     }
     slot.heardTick = now;
@@ -135,7 +140,6 @@ std::int32_t receivePhase(ServerBrowser* browser) {
 // MaxQueries queries in all.
 void timePhase(ServerBrowser* browser) {
     const std::uint32_t now = platform::tickCount();
-    const std::int32_t maxQueries = browser->classic ? 1 : MaxQueries;
     for (std::int32_t i = 0; i < browser->slotCount; ++i) {
         QuerySlot& slot = browser->querySlots[i];
         if (slot.server == nullptr) continue;
@@ -147,15 +151,15 @@ void timePhase(ServerBrowser* browser) {
             continue;
         }
         const std::uint32_t quiet = now - lastNews(slot);
-        if (slot.queries >= maxQueries || quiet <= RetryInterval) continue;
+        if (slot.queries >= MaxQueries || quiet <= RetryInterval) continue;
         if (slot.finalPart != 0)
             trace(browser, "%s:%u: reply of %d parts incomplete, asking again (query %d of %d)",
                   server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
-                  static_cast<int>(slot.finalPart), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+                  static_cast<int>(slot.finalPart), static_cast<int>(slot.queries + 1), static_cast<int>(MaxQueries));
         else
             trace(browser, "%s:%u: nothing new for %u ms, asking again (query %d of %d)",
                   server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
-                  static_cast<unsigned>(quiet), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+                  static_cast<unsigned>(quiet), static_cast<int>(slot.queries + 1), static_cast<int>(MaxQueries));
         sendQuery(slot);
     }
 }

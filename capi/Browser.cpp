@@ -236,6 +236,17 @@ int32_t vlj_browser_set_trace_callback(vlj_browser* browser, vlj_trace_callback 
     return VLJ_OK;
 }
 
+int32_t vlj_browser_set_receive_buffer(vlj_browser* browser, int32_t bytes) {
+    if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    browser->service->setReceiveBufferRequest(bytes > 0 ? bytes : 0);
+    return VLJ_OK;
+}
+
+int32_t vlj_browser_receive_buffer(const vlj_browser* browser) {
+    if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    return browser->service->getReceiveBufferRequest();
+}
+
 int32_t vlj_browser_server_count(const vlj_browser* browser) {
     if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
     return browser->servers.count();

@@ -118,6 +118,19 @@ int32_t vlj_host_player_count(const vlj_host* host) {
     return const_cast<vlj_host*>(host)->service.getPlayerCount();
 }
 
+int32_t vlj_host_set_announcing(vlj_host* host, int32_t on) {
+    return guarded([&]() -> std::int32_t {
+        if (host == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+        host->service.setAnnouncing(on != 0);
+        return VLJ_OK;
+    });
+}
+
+int32_t vlj_host_is_announcing(const vlj_host* host) {
+    if (host == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    return const_cast<vlj_host*>(host)->service.isAnnouncing() ? 1 : 0;
+}
+
 int32_t vlj_host_get_limits(const vlj_host* host, vlj_host_limits* limits) {
     return guarded([&]() -> std::int32_t {
         if (host == nullptr || limits == nullptr) return VLJ_ERR_INVALID_ARGUMENT;

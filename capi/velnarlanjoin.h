@@ -198,6 +198,14 @@ enum {
 };
 VLJ_API int32_t VLJ_CALL vlj_browser_update_problem(const vlj_browser* browser);
 
+/* The receive buffer, in bytes, that an update asks the system for on its
+ * discovery socket, so that servers answering the broadcast all at once
+ * are not dropped: 1048576 unless set; 0 or less asks for nothing (the
+ * system's default; the getter then says 0). The system may grant less
+ * (the trace tells the grant). Takes effect at the next update. */
+VLJ_API int32_t VLJ_CALL vlj_browser_set_receive_buffer(vlj_browser* browser, int32_t bytes);
+VLJ_API int32_t VLJ_CALL vlj_browser_receive_buffer(const vlj_browser* browser);
+
 /* ---- Events ------------------------------------------------------------ */
 
 enum {
@@ -335,6 +343,18 @@ VLJ_API int32_t VLJ_CALL vlj_host_remove_player(vlj_host* host, int32_t player);
 VLJ_API int32_t VLJ_CALL vlj_host_set_player_limit(vlj_host* host, int32_t limit);
 /* Players present (numplayers). */
 VLJ_API int32_t VLJ_CALL vlj_host_player_count(const vlj_host* host);
+
+/* Whether the game tells live browsers of itself (on for non-zero; off
+ * until set, and then it sends nothing but replies). While on and hosting,
+ * it sends "\announce\PORT\gamename\ridgeline\final\" from its query
+ * port to UDP port 22020 of every broadcast address three times after
+ * starting and once after its values change (at most once per 6 s), and
+ * "\goodbye\..." when hosting stops (the port is held until the second
+ * goodbye, sent from a step 250 ms later). Turned off, nothing more is
+ * sent. */
+VLJ_API int32_t VLJ_CALL vlj_host_set_announcing(vlj_host* host, int32_t on);
+/* 1 while announcing is on, else 0. */
+VLJ_API int32_t VLJ_CALL vlj_host_is_announcing(const vlj_host* host);
 
 /* Which queries a hosted game answers. */
 typedef struct vlj_host_limits {

@@ -104,21 +104,20 @@ struct ServerData::ValueLookup {
     }
 };
 
-void RecordLookup::setValue(ServerData& record, const char* section, const char* key, const char* value,
-                            bool indexed) {
-    store(record, section, nullptr, key, value, indexed);
+void RecordLookup::setValue(ServerData& record, const char* section, const char* key, const char* value) {
+    store(record, section, nullptr, key, value);
 }
 
 void RecordLookup::setPlayerValue(ServerData& record, const char* section, std::int32_t index, const char* key,
-                                  const char* value, bool indexed) {
+                                  const char* value) {
     char indexText[12];
     std::snprintf(indexText, sizeof indexText, "%i", static_cast<int>(index));
-    store(record, section, indexText, key, value, indexed);
+    store(record, section, indexText, key, value);
 }
 
 ServerDataValue* RecordLookup::locate(ServerData& record, ServerDataSection* chosen, const char* index,
-                                      const char* key, bool indexed) {
-    if (indexed && chosen->count > SmallSection) {
+                                      const char* key) {
+    if (chosen->count > SmallSection) {
         if (record.valueLookup_ == nullptr) {
             void* storage = allocation::allocate(sizeof(ServerData::ValueLookup));
             if (storage != nullptr) record.valueLookup_ = new (storage) ServerData::ValueLookup;
@@ -139,10 +138,10 @@ ServerDataValue* RecordLookup::locate(ServerData& record, ServerDataSection* cho
 }
 
 void RecordLookup::store(ServerData& record, const char* section, const char* index, const char* key,
-                         const char* value, bool indexed) {
+                         const char* value) {
     ServerDataSection* chosen = record.sectionNamed(section);
     if (chosen == nullptr || key == nullptr || value == nullptr) return;
-    ServerDataValue* node = locate(record, chosen, index, key, indexed);
+    ServerDataValue* node = locate(record, chosen, index, key);
     if (node != nullptr)
         ServerData::replaceValue(node, value);
     else
@@ -159,7 +158,7 @@ const ServerDataValue* RecordLookup::find(ServerData& record, const char* sectio
         std::snprintf(indexText, sizeof indexText, "%i", static_cast<int>(player));
         index = indexText;
     }
-    const ServerDataValue* node = locate(record, chosen, index, key, true);
+    const ServerDataValue* node = locate(record, chosen, index, key);
     if (node == nullptr || index != nullptr || node->index == nullptr) return node;
     // The newest value of the key is a player's: an older plain one may be there.
     for (const ServerDataValue* walked = node->next; walked != nullptr; walked = walked->next)

@@ -15,6 +15,8 @@ TEST_F(CApiHosting, AGameHostedThroughTheCInterfaceIsListedWithItsValues) {
     vlj_host* game = host("10.0.0.5", "C Game");
     EXPECT_EQ(vlj_host_is_hosting(game), 1);
     EXPECT_EQ(vlj_host_port(game), 22000);
+    ASSERT_EQ(vlj_host_set_announcing(game, 1), VLJ_OK);
+    EXPECT_EQ(vlj_host_is_announcing(game), 1);
     ASSERT_EQ(vlj_host_set_server_value(game, "rules", "fraglimit", "30"), VLJ_OK);
     ASSERT_EQ(vlj_host_set_player_value(game, 0, "player", "Ada"), VLJ_OK);
     ASSERT_EQ(vlj_host_set_player_value(game, 4, "player", "Bo"), VLJ_OK);
@@ -28,6 +30,10 @@ TEST_F(CApiHosting, AGameHostedThroughTheCInterfaceIsListedWithItsValues) {
     EXPECT_STREQ(vlj_server_value(server, "info", "numplayers"), "1");
     EXPECT_STREQ(vlj_server_value(server, "rules", "fraglimit"), "30");
     EXPECT_STREQ(vlj_server_player_value(server, "players", 0, "name"), "Bo");
+    int hellos = 0;
+    for (const auto& d : lan_.sent())
+        hellos += d.toPort == 22020 && d.payload.rfind("\\announce\\22000\\", 0) == 0;
+    EXPECT_GE(hellos, 1);
     vlj_host_counters counters{sizeof counters, 7, 0, 0, 0, 0};
     ASSERT_EQ(vlj_host_get_counters(game, &counters), VLJ_OK);
     EXPECT_GE(counters.answered, 1u);
@@ -140,6 +146,10 @@ TEST(CApiArguments, NullObjectsTextsAndSmallStructuresAreRefused) {
         {"hosting", [] { return vlj_host_is_hosting(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"host port", [] { return vlj_host_port(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"host step", [] { return vlj_host_step(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"announce", [] { return vlj_host_set_announcing(nullptr, 1); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"announcing", [] { return vlj_host_is_announcing(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"receive buffer", [] { return vlj_browser_set_receive_buffer(nullptr, 1); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"receive buffer read", [] { return vlj_browser_receive_buffer(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"server value", [&] { return vlj_host_set_server_value(host, "info", "k", nullptr); },
          VLJ_ERR_INVALID_ARGUMENT},
         {"player value", [&] { return vlj_host_set_player_value(host, 0, nullptr, "v"); }, VLJ_ERR_INVALID_ARGUMENT},

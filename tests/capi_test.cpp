@@ -57,7 +57,12 @@ TEST_F(CApi, AnUpdateDeliversTheSameEventsToTheCallbackAndTheQueue) {
 
 TEST_F(CApi, AuxUpdatesRefreshServersAndFullUpdatesListThemAfresh) {
     addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    EXPECT_EQ(vlj_browser_receive_buffer(browser()), 1 << 20);
+    ASSERT_EQ(vlj_browser_set_receive_buffer(browser(), 65536), VLJ_OK);
     pass();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+    ASSERT_EQ(vlj_browser_set_receive_buffer(browser(), -5), VLJ_OK);
+    EXPECT_EQ(vlj_browser_receive_buffer(browser()), 0);
     addServer("10.0.0.7", {{"hostname", "Renamed"}});
     addServer("10.0.0.8", {{"hostname", "Beta"}});
     events_.clear();

@@ -3,7 +3,7 @@
  *   lanlist [--sort KEY [--descending] [--mode int|float|text|nocase]]
  *           [--queries N] [--keymap PATH] [--tick MS] [--trace]
  *   lanlist --host NAME [--port P] [--seconds S] [--map MAP] [--player NAME]...
- *           [--list [listing options]]
+ *           [--announce] [--list [listing options]]
  * Exit status: 0 when servers were listed (or a game hosted), 2 when no
  * server answered, 1 on a bad option or a failure. Run it where
  * MultiplayerServers/VelnarKeyMap.ini lies, or name the key map. */
@@ -47,6 +47,7 @@ typedef struct options {
     const char* players[MAX_PLAYERS];
     int player_count;
     int list;
+    int announce;
 } options;
 
 static int fail(const char* what, int32_t result) {
@@ -235,6 +236,7 @@ static int make_host(const options* o, vlj_host** host) {
     if (result == VLJ_OK) result = vlj_host_set_server_value(*host, "info", "gametype", "deathmatch");
     for (i = 0; i < o->player_count && result == VLJ_OK; ++i)
         result = vlj_host_set_player_value(*host, i, "player", o->players[i]);
+    if (result == VLJ_OK) result = vlj_host_set_announcing(*host, o->announce);
     if (result != VLJ_OK) return fail("cannot set the game's values", result);
     result = vlj_host_start(*host, o->host_name, o->port);
     if (result != VLJ_OK) return fail("cannot host", result);
@@ -263,6 +265,7 @@ static int parse(int argc, char** argv, options* o) {
         if (strcmp(name, "--descending") == 0) o->ascending = 0, takes = 0;
         else if (strcmp(name, "--trace") == 0) o->trace = 1, takes = 0;
         else if (strcmp(name, "--list") == 0) o->list = 1, takes = 0;
+        else if (strcmp(name, "--announce") == 0) o->announce = 1, takes = 0;
         else if (value == NULL) ok = 0;
         else if (strcmp(name, "--sort") == 0) o->sort_key = value;
         else if (strcmp(name, "--keymap") == 0) o->key_map = value;

@@ -1,9 +1,10 @@
-// A host that knows only the installed headers and the plug-in. It runs a
-// full update over the simulated LAN the plug-in ships for hosts' tests and
+// A host that knows only the installed headers, the plug-in and the
+// simulated LAN's library (for hosts' tests). It runs a full update over
+// the simulated LAN and
 // calls each entry point the plug-in exports for hosts, so that a missing
 // export fails the link and a wrong answer fails the run.
 #include "platform/Platform.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "platform/Version.h"
 #include "service/VelnarLanJoin.h"
 
@@ -132,7 +133,8 @@ int main() {
     // A game hosted with the plug-in on the same simulated LAN is found.
     lan.setBindAddress("10.0.0.9");
     std::unique_ptr<velnar::VelnarLanHost> hosted(CreateHostClass("Hosted"));
-    expect(hosted && hosted->setServerValue("info", "mapname", "cirque") == HostOk &&
+    if (hosted) hosted->setAnnouncing(true);
+    expect(hosted && hosted->isAnnouncing() && hosted->setServerValue("info", "mapname", "cirque") == HostOk &&
                hosted->startHosting("Hosted", 0) == HostOk && hosted->getPort() == 22000,
            "a hosted game");
     service->serverListFullUpdate();

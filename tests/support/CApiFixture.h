@@ -4,7 +4,7 @@
 #pragma once
 
 #include "capi/velnarlanjoin.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 

@@ -50,6 +50,9 @@ const char* usage() {
            "                    rounds, servers asked again), as lines on standard error\n"
            "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
            "  --timeout S       give a pass up after S seconds (default 30)\n"
+           "  --receive-buffer BYTES\n"
+           "                    receive buffer asked for on the discovery socket, 0 to\n"
+           "                    67108864; 0 keeps the system's default (default 1048576)\n"
            "  --keymap PATH     read the key map from PATH\n"
            "  --version         the version, then exit\n"
            "  --help            this text\n";
@@ -72,6 +75,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
         else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
         else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
         else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
+        else if (name == "--receive-buffer") ok = number(value, 0, 64 << 20, &options->receiveBuffer);
         else if (name == "--keymap") {
             options->keyMap = value;
             ok = !value.empty();

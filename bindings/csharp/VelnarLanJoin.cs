@@ -371,6 +371,16 @@ namespace VelnarLanJoin
 
         public bool IsUpdating { get { return Native.vlj_browser_is_updating(Live()) == 1; } }
 
+        /// <summary>
+        /// The receive buffer, in bytes, that an update asks the system for, so that servers answering
+        /// the broadcast at once are not dropped: 1048576 unless set; 0 asks for nothing. From the next update.
+        /// </summary>
+        public int ReceiveBuffer
+        {
+            get { return Math.Max(Native.vlj_browser_receive_buffer(Live()), 0); }
+            set { Library.Check(Native.vlj_browser_set_receive_buffer(Live(), value), "vlj_browser_set_receive_buffer"); }
+        }
+
         /// <summary>What kept the last update from asking the network, once it is over.</summary>
         public UpdateProblem Problem { get { return (UpdateProblem)Native.vlj_browser_update_problem(Live()); } }
 
@@ -631,6 +641,16 @@ namespace VelnarLanJoin
 
         public int PlayerCount { get { return Native.vlj_host_player_count(Live()); } }
 
+        /// <summary>
+        /// Whether the game tells live browsers of itself (off until set): announcements to UDP port
+        /// 22020 of every broadcast address after starting and after its values change, goodbyes when it stops.
+        /// </summary>
+        public bool Announcing
+        {
+            get { return Native.vlj_host_is_announcing(Live()) == 1; }
+            set { Library.Check(Native.vlj_host_set_announcing(Live(), value ? 1 : 0), "vlj_host_set_announcing"); }
+        }
+
         /// <summary>The limits in force; setting them refills every bucket (BadLimit: nothing changes).</summary>
         public HostLimits Limits
         {
@@ -731,6 +751,8 @@ namespace VelnarLanJoin
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_clear(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_sort(IntPtr browser, byte[] key, int ascending, int mode);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_update_problem(IntPtr browser);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_set_receive_buffer(IntPtr browser, int bytes);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_receive_buffer(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_set_event_callback(IntPtr browser, EventCallback callback, IntPtr user);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_poll_event(IntPtr browser, IntPtr ev);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_set_trace_callback(IntPtr browser, TraceCallback callback, IntPtr user);
@@ -758,6 +780,8 @@ namespace VelnarLanJoin
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_remove_player(IntPtr host, int player);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_set_player_limit(IntPtr host, int limit);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_player_count(IntPtr host);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_set_announcing(IntPtr host, int on);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_is_announcing(IntPtr host);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_get_limits(IntPtr host, ref Limits limits);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_set_limits(IntPtr host, ref Limits limits);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_host_get_counters(IntPtr host, ref Counters counters);

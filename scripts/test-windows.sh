@@ -223,11 +223,12 @@ run_program() {
 run_tests() {
     local manifest=$build/test-programs.txt program folder folders=()
     mkdir -p "$build/test-logs"
-    # Programs find the project's DLLs (the plug-in) where they were built.
+    # Programs find the project's DLLs (the plug-in) where they were built,
+    # never in the copies of an earlier zip (_CPack_Packages).
     while read -r folder; do
         folders+=("$(winepath -w "$folder" 2>/dev/null)")
     done < <(find "$build" -name '*.dll' -not -path "$build/wine-prefix/*" \
-                 -not -path "$build/googletest-*" -printf '%h\n' | sort -u)
+                 -not -path "$build/googletest-*" -not -path "$build/_CPack_Packages/*" -printf '%h\n' | sort -u)
     WINEPATH=$(IFS=';'; echo "${folders[*]}")
     export WINEPATH
     while read -r program; do

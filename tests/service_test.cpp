@@ -212,7 +212,9 @@ TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
 }
 
 TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
-    EXPECT_EQ(service().getReceiveBufferRequest(), matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
+    // Read as a value: EXPECT_EQ binds references, and the DLL exports no
+    // storage for the constant.
+    EXPECT_EQ(service().getReceiveBufferRequest(), std::int32_t{matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer});
     fullUpdate();
     EXPECT_EQ(lan_.lastReceiveBufferRequest(), 1 << 20);
     service().setReceiveBufferRequest(65536);

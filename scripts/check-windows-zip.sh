@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The Windows zip of a cross build: makes it with CPack, lists it, checks
 # that it holds the DLL, its import library, every public header, lanbrowse.exe
-# and the key map, then builds the package's host project against the
-# unpacked zip with MinGW (find_package, and each header compiled on its
-# own), and the C host (examples/lanlist) by the MinGW C compiler, which
-# must import no C++ runtime. With --run, the host and lanbrowse.exe
-# --version also run under Wine (from the zip's bin folder, beside the DLL),
-# in the current WINEPREFIX.
+# and the key map, and its Unity package (scripts/check-unity-package.py:
+# the manifest, the .meta files, this build's plug-in and those that
+# UNITY_PLUGINS names, such as "x86 x86_64 Linux/x86_64"), then builds the
+# package's host project against the unpacked zip with MinGW (find_package,
+# and each header compiled on its own), and the C host (examples/lanlist) by
+# the MinGW C compiler, which must import no C++ runtime. With --run, the
+# host and lanbrowse.exe --version also run under Wine (from the zip's bin
+# folder, beside the DLL), in the current WINEPREFIX.
 #   scripts/check-windows-zip.sh [--run] BUILD_DIR ARCH   (ARCH: i686 or x86_64)
 set -euo pipefail
 
@@ -30,7 +32,8 @@ unzip -Z1 "$zip" | grep -v '/$' | sed 's|^[^/]*/|  |' | tee "$scratch/contents"
 
 wanted=(bin/VelnarLanJoin.dll lib/libVelnarLanJoin.dll.a bin/lanbrowse.exe
         share/velnarlanjoin/MultiplayerServers/VelnarKeyMap.ini share/doc/velnarlanjoin/LICENSE
-        include/VelnarLanJoin/platform/Version.h lib/cmake/VelnarLanJoin/VelnarLanJoinConfig.cmake)
+        include/VelnarLanJoin/platform/Version.h lib/cmake/VelnarLanJoin/VelnarLanJoinConfig.cmake
+        unity/org.velnarlanjoin.lanjoin/package.json unity/org.velnarlanjoin.lanjoin/Runtime/VelnarLanJoin.cs)
 while read -r header; do
     wanted+=("include/VelnarLanJoin/$header")
 done < <(sed -n '/^set(BRENN_PUBLIC_HEADERS/,/)/p' "$root/cmake/Install.cmake" | grep -o '[a-z]*/[A-Za-z]*\.h')
@@ -42,6 +45,10 @@ done
 
 unzip -q "$zip" -d "$scratch/unpacked"
 prefix=$(find "$scratch/unpacked" -mindepth 1 -maxdepth 1 -type d -print -quit)
+version=$(sed -n 's/^#define VELNARLANJOIN_VERSION "\(.*\)"$/\1/p' "$prefix/include/VelnarLanJoin/platform/Version.h")
+plugins=(--require "$([[ $arch == i686 ]] && echo x86 || echo x86_64)")
+for plugin in ${UNITY_PLUGINS:-}; do plugins+=(--require "$plugin"); done
+python3 "$root/scripts/check-unity-package.py" "$prefix/unity/org.velnarlanjoin.lanjoin" --version "$version" "${plugins[@]}"
 # The toolchain finds packages only under the MinGW root, so the package is named by its folder.
 cmake -S "$root/tests/package" -B "$scratch/host" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DVelnarLanJoin_DIR="$prefix/lib/cmake/VelnarLanJoin" >/dev/null
@@ -53,8 +60,7 @@ win_c_host_imports "$scratch/lanlist.exe" "$arch"
 if (( run )); then
     cp "$scratch/host/package_host.exe" "$prefix/bin/"
     (cd "$scratch" && wine "$prefix/bin/package_host.exe" </dev/null) 2>&1 | tr -d '\r'
-    version=$(wine "$prefix/bin/lanbrowse.exe" --version </dev/null | tr -d '\r')
-    [[ $version == "lanbrowse $(sed -n 's/^#define VELNARLANJOIN_VERSION "\(.*\)"$/\1/p' \
-        "$prefix/include/VelnarLanJoin/platform/Version.h")" ]] || { echo "lanbrowse.exe says: $version" >&2; exit 1; }
-    echo "$version"
+    said=$(wine "$prefix/bin/lanbrowse.exe" --version </dev/null | tr -d '\r')
+    [[ $said == "lanbrowse $version" ]] || { echo "lanbrowse.exe says: $said" >&2; exit 1; }
+    echo "$said"
 fi

@@ -15,6 +15,9 @@ command -v ip >/dev/null || missing+=(iproute2)
 command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)
 /usr/bin/python3 -c "import pytest" 2>/dev/null || missing+=(python3-pytest)
+# The C# binding's test: compiled with mcs, run with mono.
+command -v mcs >/dev/null || missing+=(mono-mcs)
+command -v mono >/dev/null || missing+=(mono-runtime)
 for extra in "$@"; do
     dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
 done

@@ -88,7 +88,7 @@ build_googletest() {
 cross_build() {
     step "cross-building the library and its tests for $WIN_ARCH"
     nice cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" >/dev/null
+        -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra "$WIN_ARCH")" >/dev/null
     nice cmake --build "$build" -j"$jobs"
 }
 
@@ -100,8 +100,39 @@ other=i686
 product_build() {
     step "cross-building the $other plug-in"
     nice cmake -S "$root" -B "$top/$other" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$other.cmake" \
-        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
+        -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF -DBRENN_UNITY_EXTRA_PLUGINS="$(unity_extra "$other")" >/dev/null
     nice cmake --build "$top/$other" -j"$jobs" --target VelnarLanJoin VelnarLanJoinSimLan lanbrowse lanlist
+}
+
+# unity_extra ARCH: the folder of the plug-ins that the ARCH build's Unity
+# package takes from the other builds, laid out as its Plugins/ folder.
+unity_extra() { echo "$top/unity-extra-$1"; }
+
+# stage_plugin FOLDER PLUGIN_DIR FILE STRIP: FILE, stripped, into
+# FOLDER/PLUGIN_DIR under the name the package gives it, with the .meta
+# files of the file and of the folders on its way (bindings/csharp/unity).
+stage_plugin() {
+    local folder=$1 dir=$2 file=$3 strip=$4 metas=$root/bindings/csharp/unity/Plugins meta
+    meta=$(find "$metas/$dir" -maxdepth 1 -name '*.meta' -print -quit)
+    mkdir -p "$folder/$dir"
+    "$strip" --strip-unneeded -o "$folder/$dir/$(basename "$meta" .meta)" "$file"
+    cp "$meta" "$folder/$dir/"
+    while [[ $dir != . ]]; do
+        cp "$metas/$dir.meta" "$folder/$dir.meta"
+        dir=$(dirname "$dir")
+    done
+}
+
+# The Unity package of each zip holds both Windows DLLs and the native .so:
+# each build's folder gets the other architecture's DLL and the .so.
+stage_unity_plugins() {
+    local so
+    so=$(readlink -f "$native/service/libVelnarLanJoin.so")
+    rm -rf "$(unity_extra i686)" "$(unity_extra x86_64)"
+    stage_plugin "$(unity_extra i686)" x86_64 "$top/x86_64/service/VelnarLanJoin.dll" x86_64-w64-mingw32-strip
+    stage_plugin "$(unity_extra i686)" Linux/x86_64 "$so" strip
+    stage_plugin "$(unity_extra x86_64)" x86 "$top/i686/service/VelnarLanJoin.dll" i686-w64-mingw32-strip
+    stage_plugin "$(unity_extra x86_64)" Linux/x86_64 "$so" strip
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
@@ -224,6 +255,8 @@ count_check() {
 check_zip() {
     step "the Windows zip"
     local status=0
+    stage_unity_plugins
+    export UNITY_PLUGINS="x86 x86_64 Linux/x86_64"
     if [[ $WIN_ARCH == i686 ]]; then
         "$root/scripts/check-windows-zip.sh" --run "$product" i686 || status=$?
     else

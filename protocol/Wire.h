@@ -36,4 +36,13 @@ static_assert(ReplyDatagram < static_cast<std::size_t>(ReadDatagram), "a browser
 // browser puts back together no more, and a host never sends more.
 constexpr std::int32_t MaxReplyParts = 64;
 
+// Announcements from a hosted game to live browsers, sent from its query
+// port to AnnouncePort (outside the query ports) of the broadcast addresses:
+// "\announce\PORT\gamename\ridgeline\final\" when it starts and when its
+// values change, "\goodbye\PORT\gamename\ridgeline\final\" when it stops.
+// PORT is the query port in decimal, the datagram's source port.
+constexpr std::uint16_t AnnouncePort = 22020;
+constexpr char AnnounceKey[] = "announce";
+constexpr char GoodbyeKey[] = "goodbye";
+
 }  // namespace brenn::wire

@@ -12,6 +12,11 @@
 #   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
 #                                            listed per condition, K passes a
 #                                            loss case (default 10)
+#   scripts/bench.sh --capi                  only a host's step through the C
+#                                            interface against the C++ service
+#   scripts/bench.sh --ping                  only the ping at a 16 ms step, with
+#                                            and without arrival times, and a
+#                                            hosted game's announcements a minute
 #   scripts/bench.sh --before REV ...        "before" is revision REV (a tag
 #                                            or commit), not the default
 # The "before" figures come from an earlier revision built side by side in
@@ -34,6 +39,8 @@ keep=""
 passes=yes
 benchmarks=yes
 discovery=""
+capi=""
+ping=""
 runs=3
 discovery_passes=10
 before_rev=4858412^
@@ -42,7 +49,9 @@ while (( $# )); do
         --json) keep=$2; shift 2 ;;
         --pass) benchmarks=""; shift ;;
         --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
+        --capi) benchmarks=""; passes=""; capi=yes; shift ;;
         --passes) discovery_passes=$2; shift 2 ;;
+        --ping) benchmarks=""; passes=""; ping=yes; shift ;;
         --runs) runs=$2; shift 2 ;;
         --before) before_rev=$2; shift 2 ;;
         *) break ;;
@@ -56,7 +65,8 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim lanserver lanbrowse >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_ping_step brenn_capi_bench lanserver lanbrowse \
+    >/dev/null
 
 # The earlier revision, side by side: its own worktree and build. A target
 # it does not have yet is left out (its figures then have no "before").
@@ -95,5 +105,14 @@ fi
 if [[ -n $discovery ]]; then
     "$root/scripts/bench_discovery.sh" "$build" "$before" "$discovery_passes" "${keep:+$keep.discovery.jsonl}" ||
         status=1
+fi
+if [[ -n $ping ]]; then
+    "$build/bench/brenn_ping_step" || status=1
+fi
+if [[ -n $capi ]]; then
+    capi_json=$(mktemp)
+    "$build/bench/brenn_capi_bench" --benchmark_repetitions=10 --benchmark_format=json >"$capi_json"
+    python3 "$root/scripts/capi_table.py" "$capi_json" || status=1
+    rm -f "$capi_json"
 fi
 exit $status

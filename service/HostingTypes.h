@@ -46,7 +46,7 @@ struct HostCounters {
     std::uint64_t notQueries = 0;   // anything but the 8 bytes "\status\": ignored
     std::uint64_t notLocal = 0;     // queries from senders outside the LAN (or no host at all)
     std::uint64_t rateLimited = 0;  // queries over a sender's or the total rate
-    // Every query that was not answered.
+    // Every query refused for one of the reasons above.
     std::uint64_t refused() const { return notQueries + notLocal + rateLimited; }
 };
 

@@ -11,13 +11,14 @@ Time bounds hold for a machine that lets the programs run: when FILE.waited
 lies beside the --json FILE (run_measured.py writes it), the time the
 machine kept lanbrowse and the servers from running widens every upper
 bound by as much. On a lossy LAN (--loss) the fewest servers a pass must
-list follows from the loss rate (fewest_listed).
+list follows from the loss rate (loss_model.py).
 """
 import argparse
 import json
-import math
 import os
 import sys
+
+from loss_model import fewest_listed
 
 GAME = "ridgeline"
 NONE = "(NONE)"
@@ -109,39 +110,6 @@ def sort_value(pairs, server_key, mode):
     return text.encode()
 
 
-# What the browser does against loss: broadcast rounds a pass sends, and
-# queries a quiet server is asked within its three seconds.
-ROUNDS = 4
-QUERIES = 4
-# The chance, per run, that a correct browser on a LAN with the loss given
-# lists fewer servers than fewest_listed() asks for.
-FALSE_FAILURE = 1e-6
-
-
-def fewest_listed(servers, loss_percent):
-    """The fewest of `servers` a pass must list when every frame is lost on
-    its own with the chance given, both ways.
-
-    One exchange (a request and its one-datagram answer) fails with
-    f = 1 - (1 - p)^2. A server is missed only when the exchanges of every
-    broadcast round failed, or those of every query it was asked: each
-    server on its own with q <= f^ROUNDS + f^(QUERIES - 1), one query being
-    left out for a step the machine may have delayed past the three
-    seconds (the second broadcast address of each round is not counted
-    either). The misses then follow a binomial law; the result is the
-    smallest count whose shortfall has a chance of at most FALSE_FAILURE.
-    For 100 servers: 92 at 10 % loss, 99 at 1 %.
-    """
-    f = 1 - (1 - loss_percent / 100) ** 2
-    q = min(1.0, f ** ROUNDS + f ** (QUERIES - 1))
-    tail = 0.0  # the chance of missing `missed` servers or more
-    for missed in range(servers, -1, -1):
-        tail += math.comb(servers, missed) * q ** missed * (1 - q) ** (servers - missed)
-        if tail > FALSE_FAILURE:
-            return servers - missed
-    return 0
-
-
 class Checker:
     def __init__(self):
         self.failures = []
@@ -161,7 +129,7 @@ def main():
     p.add_argument("--margin", type=int, default=500, help="ping and time margin, ms")
     p.add_argument("--loss", type=float, default=None,
                    help="on a LAN losing this percentage of frames each way: no unexpected server, and"
-                        " at least as many of the expected ones as fewest_listed() says")
+                        " at least as many of the expected ones as loss_model.fewest_listed() says")
     args = p.parse_args()
     waited = 0
     if os.path.exists(args.json + ".waited"):

@@ -200,7 +200,7 @@ void discoveryStep(ServerBrowser* browser) {
                                                  &address, &port);
         if (length < 0) break;
         buffer[length] = '\0';
-        if (!server::holdsFinal(buffer)) continue;
+        if (!server::readMarks(buffer).final) continue;
         // A server that answers every round, or through two interfaces, is
         // one server: its later answers cost one index lookup.
         const std::uint16_t hostPort = platform::netToHost16(port);

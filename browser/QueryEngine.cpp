@@ -77,8 +77,9 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
         return;
     }
     buffer[length] = '\0';
-    const bool final = server::holdsFinal(buffer);
-    const std::int32_t part = server::replyPart(buffer);
+    const server::ReplyMarks marks = server::readMarks(buffer);
+    const bool final = marks.final;
+    const std::int32_t part = marks.part;
     if (part != 0 && (slot.parts & partBit(part)) != 0) {
         trace(browser, "%s:%u: part %d again, ignored", server::address(slot.server),
               static_cast<unsigned>(server::queryPort(slot.server)), static_cast<int>(part));

@@ -1,5 +1,7 @@
-// Reply parsing with a tokenizer whose cursor is private to this file.
+// Reply parsing and reply marks, on the reply tokenizer.
 #include "browser/ReplyParser.h"
+
+#include "browser/ReplyTokens.h"
 
 #include <cstring>
 
@@ -7,75 +9,74 @@ namespace brenn::server {
 
 namespace {
 
-char* cursor = nullptr;
-
-// Like strtok, but each delimiter ends one token and an empty token comes
-// back as null (after its delimiter was consumed). A given text restarts
-// the cursor; null goes on from where the previous call stopped.
-char* nextToken(char* text, char delimiter) {
-    if (text != nullptr) cursor = text;
-    if (cursor == nullptr || *cursor == '\0') return nullptr;
-    char* start = cursor;
-    while (*cursor != delimiter && *cursor != '\0') ++cursor;
-    if (*cursor == delimiter) *cursor++ = '\0';
-    return *start == '\0' ? nullptr : start;
+// K of a value "N.K": N not empty, K all digits from 1 to MaxReplyParts;
+// else 0.
+std::int32_t partNumber(const char* value, std::size_t length) {
+    const char* dot = static_cast<const char*>(std::memchr(value, '.', length));
+    if (dot == nullptr || dot == value) return 0;
+    std::int32_t part = 0;
+    for (const char* c = dot + 1; c < value + length; ++c) {
+        if (*c < '0' || *c > '9' || part > MaxReplyParts) return 0;
+        part = part * 10 + (*c - '0');
+    }
+    return part >= 1 && part <= MaxReplyParts ? part : 0;
 }
 
 }  // namespace
-
-bool holdsFinal(const char* text) { return std::strstr(text, "\\final\\") != nullptr; }
 
 bool isStoredKey(const char* key) {
     return std::strcmp(key, "queryid") != 0 && std::strcmp(key, "final") != 0;
 }
 
-std::int32_t replyPart(const char* text) {
-    if (text == nullptr || text[0] == '\0') return 0;
-    // Walks the tokens as parseReply does: key, value, key, value...,
-    // stopping at an empty key.
-    const char* token = text + 1;
+ReplyMarks readMarks(const char* text) {
+    ReplyMarks marks{false, 0};
+    if (text == nullptr) return marks;
+    ReplyCursor cursor = replytokens::begin(text);
+    ReplyToken token;
+    // Every token but the first follows a backslash; the first follows the
+    // text's first character.
+    bool afterBackslash = text[0] == '\\';
+    bool inPairs = true;   // no empty key yet
     bool isKey = true;
-    bool valueOfQueryId = false;
-    while (*token != '\0') {
-        const char* end = std::strchr(token, '\\');
-        const std::size_t length = end == nullptr ? std::strlen(token) : static_cast<std::size_t>(end - token);
+    bool partRead = false;
+    bool queryIdValue = false;
+    while (replytokens::next(&cursor, &token)) {
+        if (afterBackslash && replytokens::closedByBackslash(cursor, token) &&
+            replytokens::tokenIs(cursor, token, "final"))
+            marks.final = true;
+        afterBackslash = true;
+        if (!inPairs || partRead) {
+            if (marks.final) break;
+            continue;
+        }
         if (isKey) {
-            if (length == 0) return 0;
-            valueOfQueryId = length == 7 && std::strncmp(token, "queryid", 7) == 0;
-        } else if (valueOfQueryId) {
-            // "N.K": digits, a dot, then the part number.
-            const char* dot = static_cast<const char*>(std::memchr(token, '.', length));
-            if (dot == nullptr || dot == token) return 0;
-            std::int32_t part = 0;
-            for (const char* c = dot + 1; c < token + length; ++c) {
-                if (*c < '0' || *c > '9' || part > MaxReplyParts) return 0;
-                part = part * 10 + (*c - '0');
-            }
-            return part >= 1 && part <= MaxReplyParts ? part : 0;
+            inPairs = token.length != 0;
+            queryIdValue = replytokens::tokenIs(cursor, token, "queryid");
+        } else if (queryIdValue) {
+            marks.part = partNumber(text + token.start, token.length);
+            partRead = true;
         }
         isKey = !isKey;
-        if (end == nullptr) break;
-        token = end + 1;
     }
-    return 0;
+    return marks;
 }
 
 void parseReply(BrowserServer* server, char* text) {
-    if (text == nullptr || text[0] == '\0') return;
-    char* key = nextToken(text + 1, '\\');
-    while (key != nullptr) {
-        const char* value = nextToken(nullptr, '\\');
-        if (value == nullptr) value = "";
-        if (isStoredKey(key)) {
-            KeyValuePair pair;
-            pair.key = stringpool::intern(server->pool, key);
-            pair.value = pair.key == nullptr ? nullptr : stringpool::internValue(server->pool, value);
-            HashTable* keys = pair.value == nullptr ? nullptr : keyTable(server);
-            if (keys != nullptr) hashtable::enter(keys, &pair);
-        }
-        key = nextToken(nullptr, '\\');
+    if (text == nullptr) return;
+    ReplyCursor cursor = replytokens::begin(text);
+    ReplyToken key;
+    ReplyToken value;
+    while (replytokens::nextPair(&cursor, &key, &value)) {
+        // The backslashes after the key and the value become their NULs.
+        text[key.start + key.length] = '\0';
+        text[value.start + value.length] = '\0';
+        if (!isStoredKey(text + key.start)) continue;
+        KeyValuePair pair;
+        pair.key = stringpool::intern(server->pool, text + key.start);
+        pair.value = pair.key == nullptr ? nullptr : stringpool::internValue(server->pool, text + value.start);
+        HashTable* keys = pair.value == nullptr ? nullptr : keyTable(server);
+        if (keys != nullptr) hashtable::enter(keys, &pair);
     }
-    cursor = nullptr;
 }
 
 }  // namespace brenn::server

@@ -373,11 +373,12 @@ VLJ_API int32_t VLJ_CALL vlj_host_get_limits(const vlj_host* host, vlj_host_limi
 VLJ_API int32_t VLJ_CALL vlj_host_set_limits(vlj_host* host, const vlj_host_limits* limits);
 
 /* What a hosted game did with the datagrams that reached it, counted from
- * creation. */
+ * creation. A query whose reply the system would not send (a failed send)
+ * counts in none of them. */
 typedef struct vlj_host_counters {
     uint32_t size;         /* sizeof(vlj_host_counters) */
     uint32_t reserved;     /* 0 */
-    uint64_t answered;     /* status queries answered */
+    uint64_t answered;     /* status queries whose whole reply was sent */
     uint64_t not_queries;  /* anything but the 8 bytes "\status\" */
     uint64_t not_local;    /* queries from senders outside the LAN */
     uint64_t rate_limited; /* queries over a sender's or the total rate */

@@ -1,4 +1,4 @@
-// Fuzz target: reply parsing followed by value lookups on the parsed server.
+// Fuzz target: reply parsing and reply marks, then value lookups on the parsed server.
 // Each line of the input is one reply datagram of the same server. The
 // stored pairs are checked against a plain model of the reply format: keys
 // match without regard to ASCII letter case, values read back exactly.
@@ -101,7 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& datagram : datagrams) {
         std::vector<char> text(datagram.begin(), datagram.end());
         text.push_back('\0');
-        check(server::replyPart(text.data()) == modelPart(datagram), "reply part number");
+        const server::ReplyMarks marks = server::readMarks(text.data());
+        check(marks.part == modelPart(datagram), "reply part number");
+        check(marks.final == (std::string(datagram.c_str()).find("\\final\\") != std::string::npos), "final");
         server::parseReply(server, text.data());
         model(datagram, expected);
     }

@@ -41,6 +41,8 @@ struct RecordLookup {
                                        const char* key);
     // Keeps record's index of section right for node, just linked at its head.
     static void added(ServerData& record, const ServerDataSection* section, ServerDataValue* node);
+    // Takes node, about to leave section, out of record's indexes.
+    static void removing(ServerData& record, const ServerDataSection* section, ServerDataValue* node);
     // Frees record's section indexes.
     static void release(ServerData& record);
 

@@ -1,4 +1,5 @@
-// ServerData: construction into the owner's list, the two setters, disposal.
+// ServerData: construction into the owner's list, the setters, removing
+// players, disposal.
 #include "host/ServerData.h"
 
 #include "host/JoinMatchmaking.h"
@@ -65,6 +66,32 @@ void ServerData::setValue(const char* section, const char* key, const char* valu
 void ServerData::setPlayerValue(const char* section, std::int32_t index, const char* key,
                                 const char* value) {
     RecordLookup::setPlayerValue(*this, section, index, key, value);
+}
+
+void ServerData::removePlayersFrom(const char* section, std::int32_t count) {
+    ServerDataSection* chosen = sectionNamed(section);
+    if (chosen == nullptr) return;
+    ServerDataValue* node = chosen->head;
+    while (node != nullptr) {
+        ServerDataValue* next = node->next;
+        if (node->index != nullptr && std::strtol(node->index, nullptr, 10) >= count) {
+            RecordLookup::removing(*this, chosen, node);
+            if (node->prev != nullptr)
+                node->prev->next = next;
+            else
+                chosen->head = next;
+            if (next != nullptr)
+                next->prev = node->prev;
+            else
+                chosen->tail = node->prev;
+            --chosen->count;
+            std::free(node->index);
+            std::free(node->key);
+            std::free(node->value);
+            std::free(node);
+        }
+        node = next;
+    }
 }
 
 void ServerData::replaceValue(ServerDataValue* node, const char* value) {

@@ -65,6 +65,12 @@ public:
     void setPlayerValue(const char* section, std::int32_t index, const char* key,
                         const char* value);
 
+    // Removes from the named section every player value whose index is
+    // count or more (a refreshed server that lost players lists no one who
+    // left); plain values and lower indexes stay, in their order. An unknown
+    // section name changes nothing. Nothing is allocated, so nothing fails.
+    void removePlayersFrom(const char* section, std::int32_t count);
+
     ServerData* next = nullptr;                // toward the owner's tail
     ServerData* prev = nullptr;                // toward the owner's head
     JoinMatchmaking* owner = nullptr;          // the list holding this record; not owned

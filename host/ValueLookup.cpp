@@ -84,6 +84,19 @@ struct SectionIndex {
         if (players.slots != nullptr && !enter(players, node)) players.release();
     }
 
+    // Keeps the built tables right for a node about to be unlinked. The
+    // newest value of its key is then an older one, which the table finds
+    // when it is built again.
+    void remove(ServerDataValue* node) {
+        const auto isNode = [node](const ServerDataValue* held) { return held == node; };
+        if (players.slots != nullptr && node->index != nullptr) {
+            ServerDataValue** slot = players.find(PlayerTraits::hash(node), isNode);
+            if (slot != nullptr) players.erase(slot);
+        }
+        if (newestByKey.slots != nullptr && newestByKey.find(KeyTraits::hash(node), isNode) != nullptr)
+            newestByKey.release();
+    }
+
     void release() {
         newestByKey.release();
         players.release();
@@ -168,6 +181,10 @@ const ServerDataValue* RecordLookup::find(ServerData& record, const char* sectio
 
 void RecordLookup::added(ServerData& record, const ServerDataSection* section, ServerDataValue* node) {
     if (record.valueLookup_ != nullptr) record.valueLookup_->of(record, section).add(node);
+}
+
+void RecordLookup::removing(ServerData& record, const ServerDataSection* section, ServerDataValue* node) {
+    if (record.valueLookup_ != nullptr) record.valueLookup_->of(record, section).remove(node);
 }
 
 void RecordLookup::release(ServerData& record) {

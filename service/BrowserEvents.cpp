@@ -14,6 +14,31 @@ namespace {
 
 constexpr char Missing[] = "(NONE)";
 
+// Writes the server's values into the record through the key map: each
+// entry's value, or "(NONE)", and one value per player for the entries of
+// the section "players". A record refreshed after players left lists only
+// those still there.
+void fillRecord(ServerData* record, const KeyMap& keyMap, brenn::BrowserServer* server) {
+    std::int32_t players = server::intValue(server, "numplayers", 0);
+    if (players > VelnarLanJoin::MaxPlayers) players = VelnarLanJoin::MaxPlayers;
+    if (players < 0) players = 0;
+    bool playersMapped = false;
+    for (const KeyMapEntry& entry : keyMap.entries()) {
+        const std::string serverKey = keyMap.lookup(entry.key);
+        if (entry.section == "players") {
+            playersMapped = true;
+            for (std::int32_t i = 0; i < players; ++i) {
+                record->setPlayerValue(entry.section.c_str(), i, entry.key.c_str(),
+                                       server::playerStringValue(server, i, serverKey.c_str(), Missing));
+            }
+        } else {
+            record->setValue(entry.section.c_str(), entry.key.c_str(),
+                             server::stringValue(server, serverKey.c_str(), Missing));
+        }
+    }
+    if (playersMapped) record->removePlayersFrom("players", players);
+}
+
 }  // namespace
 
 void VelnarLanJoin::onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t event, void* instance,
@@ -55,22 +80,7 @@ void VelnarLanJoin::onServerUpdated(void* browserServer, std::uint32_t progress)
         getNextServerId();
     }
 
-    if (keyMap != nullptr) {
-        for (const KeyMapEntry& entry : keyMap->entries()) {
-            const std::string serverKey = keyMap->lookup(entry.key);
-            if (entry.section == "players") {
-                std::int32_t players = server::intValue(server, "numplayers", 0);
-                if (players > MaxPlayers) players = MaxPlayers;
-                for (std::int32_t i = 0; i < players; ++i) {
-                    record->setPlayerValue(entry.section.c_str(), i, entry.key.c_str(),
-                                           server::playerStringValue(server, i, serverKey.c_str(), Missing));
-                }
-            } else {
-                record->setValue(entry.section.c_str(), entry.key.c_str(),
-                                 server::stringValue(server, serverKey.c_str(), Missing));
-            }
-        }
-    }
+    if (keyMap != nullptr) fillRecord(record, *keyMap, server);
 
     char ping[16];
     std::snprintf(ping, sizeof ping, "%d", static_cast<int>(server::ping(server)));

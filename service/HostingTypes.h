@@ -39,13 +39,14 @@ struct HostLimits {
     std::uint32_t totalBurst = 100;
 };
 
-// What a hosted game did with the datagrams that reached it.
+// What a hosted game did with the datagrams that reached it. A query whose
+// reply the system would not send (a send failed) counts in none of them.
 struct HostCounters {
-    std::uint64_t answered = 0;     // status queries answered
+    std::uint64_t answered = 0;     // status queries whose whole reply was sent
     std::uint64_t notQueries = 0;   // anything but the 8 bytes "\status\": ignored
     std::uint64_t notLocal = 0;     // queries from senders outside the LAN (or no host at all)
     std::uint64_t rateLimited = 0;  // queries over a sender's or the total rate
-    // Every query that was not answered.
+    // Every query refused for one of the reasons above.
     std::uint64_t refused() const { return notQueries + notLocal + rateLimited; }
 };
 

@@ -130,8 +130,8 @@ void VelnarLanHost::update() {
 
 // Sends the reply, one datagram after the other; a send that fails ends it
 // (the browser then waits in vain and gives up, as for a lost datagram).
+// Only a reply sent whole counts as answered.
 void VelnarLanHost::answer(std::uint32_t address, std::uint16_t port) {
-    ++state->counters.answered;
     const std::uint32_t query = ++state->queryNumber;
     const std::vector<std::string>& bodies = state->values.bodies();
     for (std::size_t k = 0; k < bodies.size(); ++k) {
@@ -140,6 +140,7 @@ void VelnarLanHost::answer(std::uint32_t address, std::uint16_t port) {
         const int length = static_cast<int>(state->datagram.size());
         if (platform::sendTo(state->socket, state->datagram.data(), length, address, port) != length) return;
     }
+    ++state->counters.answered;
 }
 
 std::string VelnarLanHost::getName() { return name; }

@@ -268,6 +268,18 @@ TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
     EXPECT_EQ(game.getCounters().answered - before.answered, 100u);
     EXPECT_EQ(game.getCounters().rateLimited - before.rateLimited, 2900u);
 
+    // A reply the system would not send is not counted as answered.
+    const platform::Operations simulated = platform::current();
+    platform::Operations failing = simulated;
+    failing.sendTo = [](platform::Socket, const void*, int, std::uint32_t, std::uint16_t) { return -1; };
+    lan_.advance(1000);
+    before = game.getCounters();
+    platform::install(failing);
+    query(game, {status});
+    platform::install(simulated);
+    EXPECT_EQ(game.getCounters().answered, before.answered);
+    EXPECT_EQ(game.getCounters().refused(), before.refused());
+
     // Limits the host changed; limits out of range are refused.
     HostLimits open = defaults;
     open.lanOnly = false;

@@ -85,6 +85,14 @@ void storeByWalk(Values& section, const std::string& index, const std::string& k
     section.insert(section.begin(), Value{index, key, value});
 }
 
+// A section as removePlayersFrom leaves it: player values below count stay.
+void removeByWalk(Values& section, std::int32_t count) {
+    Values kept;
+    for (const Value& v : section)
+        if (std::get<0>(v).empty() || std::stol(std::get<0>(v)) < count) kept.push_back(v);
+    section = kept;
+}
+
 // Allocation failures in the indexes stop after the test.
 struct Unarmed {
     ~Unarmed() { brenn::allocation::testing::failAfter(-1); }
@@ -264,7 +272,7 @@ TEST(JoinMatchmakingFind, FindsTheNewestOfEqualRecordsAsRecordsComeAndGo) {
     }
 }
 
-TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
+TEST(ServerDataValues, LargeSectionsUpdateAndLoseTheValuesTheWalkWould) {
     const char* const keys[] = {"name", "score", "ping", "team"};
     for (long failAfter : {-1L, 0L, 1L, 2L, 3L, 7L}) {
         SCOPED_TRACE(failAfter);
@@ -291,6 +299,12 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
                 indexed->setValue("players", ("p" + value).c_str(), value.c_str());
                 storeByWalk(players, "", "p" + value, value);
             }
+            if (n % 40 == 39) {  // players leave; later values of theirs come back at the head
+                const std::int32_t count = 12 - n / 40;
+                indexed->removePlayersFrom("players", count);
+                removeByWalk(players, count);
+                indexed->removePlayersFrom("info", -100);  // plain values: all stay
+            }
         }
         brenn::allocation::testing::failAfter(-1);
         for (const auto& s : sections) {
@@ -299,6 +313,7 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
                                                                              : Values{};
             EXPECT_EQ(walkSection(indexed->*s.section), expected) << s.name;
         }
-        EXPECT_EQ(walkSection(indexed->playersSection).size(), 19u * 4 + 30);
+        // Fewer than the 19 players of 4 keys and 30 plain values before any left.
+        EXPECT_EQ(walkSection(indexed->playersSection).size(), 73u);
     }
 }

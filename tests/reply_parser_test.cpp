@@ -52,26 +52,45 @@ protected:
 
 using Pairs = std::map<std::string, std::string>;
 
-TEST_F(ServerRecord, RepliesBecomePairs) {
+// The pairs a reply stores, and its marks: "\final\" anywhere, the part
+// number only from the first "queryid" among the pairs.
+TEST_F(ServerRecord, RepliesBecomePairsAndMarks) {
     struct Case {
         const char* reply;
         Pairs expected;
+        bool final;
+        std::int32_t part;
     };
     const Case cases[] = {
-        {"\\hostname\\Alpha\\numplayers\\3\\final\\\\queryid\\12.1", {{"hostname", "Alpha"}, {"numplayers", "3"}}},
-        {"\\a\\\\b\\2", {{"a", ""}, {"b", "2"}}},
-        {"\\a\\1\\b", {{"a", "1"}, {"b", ""}}},
-        {"\\\\a\\1", {}},                       // an empty first key: nothing
-        {"\\a\\1\\\\b\\2", {{"a", "1"}}},       // an empty key ends the parse
-        {"", {}},
-        {"\\", {}},
-        {"Xk\\v", {{"k", "v"}}},                // the first character is not looked at
-        {"\\final\\\\queryid\\1\\Final\\x", {{"Final", "x"}}},  // only exact "final" is dropped
-        {"\\k\\v\\k\\w", {{"k", "w"}}},         // a repeated key keeps the later value
+        {"\\hostname\\Alpha\\numplayers\\3\\final\\\\queryid\\12.1", {{"hostname", "Alpha"}, {"numplayers", "3"}}, true, 1},
+        {"\\a\\\\b\\2", {{"a", ""}, {"b", "2"}}, false, 0},
+        {"\\a\\1\\b", {{"a", "1"}, {"b", ""}}, false, 0},
+        {"\\\\a\\1", {}, false, 0},                       // an empty first key: nothing
+        {"\\a\\1\\\\b\\2", {{"a", "1"}}, false, 0},       // an empty key ends the parse
+        {"", {}, false, 0},
+        {"\\", {}, false, 0},
+        {"Xk\\v", {{"k", "v"}}, false, 0},                // the first character is not looked at
+        {"\\final\\\\queryid\\1\\Final\\x", {{"Final", "x"}}, true, 0},  // only exact "final" is dropped
+        {"\\k\\v\\k\\w", {{"k", "w"}}, false, 0},         // a repeated key keeps the later value
+        // "\final\" counts past an empty key and in a value's place; a
+        // part number counts only among the pairs, and only the first.
+        {"\\a\\1\\\\final\\", {{"a", "1"}}, true, 0},
+        {"\\name\\final\\", {{"name", "final"}}, true, 0},
+        {"\\final", {}, false, 0},                     // no backslash after it
+        {"\\a\\\\\\queryid\\1.2", {{"a", ""}}, false, 0},
+        {"\\queryid\\1.x\\queryid\\1.2", {}, false, 0},
+        {"\\x\\queryid\\queryid\\4.2", {{"x", "queryid"}}, false, 2},
+        {"\\queryid\\.2\\final\\", {}, true, 0},
+        {"\\queryid\\7.64", {}, false, 64},
+        {"\\queryid\\7.65", {}, false, 0},
+        {"\\queryid\\7.0", {}, false, 0},
     };
     for (const Case& c : cases) {
         TearDown();
         SetUp();
+        const server::ReplyMarks marks = server::readMarks(c.reply);
+        EXPECT_EQ(marks.final, c.final) << "reply " << c.reply;
+        EXPECT_EQ(marks.part, c.part) << "reply " << c.reply;
         parse(c.reply);
         EXPECT_EQ(pairs(), c.expected) << "reply " << c.reply;
     }

@@ -88,15 +88,18 @@ TEST_F(Service, MeasuredPingAndLaterKeyMapLinesWin) {
 }
 
 TEST_F(Service, LaterPassesRefreshRecordsWithoutNewIds) {
-    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    addServer("10.0.0.7", {{"hostname", "Alpha"}, {"numplayers", "3"}, {"player_0", "Ann"}, {"player_1", "Bo"}});
     fullUpdate();
-    addServer("10.0.0.7", {{"hostname", "Renamed"}});
+    addServer("10.0.0.7", {{"hostname", "Renamed"}, {"numplayers", "1"}, {"player_0", "Bo"}});
     addServer("10.0.0.8", {{"hostname", "Beta"}});
     calls_.clear();
     fullUpdate();
     ASSERT_EQ(serverCalls().size(), 2u);
     for (const HookCall& c : serverCalls()) EXPECT_EQ(c.isNew, c.record->address == "10.0.0.8");
     EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "hostname"), "Renamed");
+    // The players who left are gone from the refreshed record.
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->playersSection, "name", "0"), "Bo");
+    EXPECT_EQ(record("10.0.0.7")->playersSection.count, 1);
     EXPECT_EQ(record("10.0.0.7")->serverId, 1u);
     EXPECT_EQ(record("10.0.0.8")->serverId, 2u);
     EXPECT_EQ(matchmaking_.serverDataCount, 2);

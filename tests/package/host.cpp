@@ -111,6 +111,8 @@ int main() {
     if (record) {
         record->setValue("info", "hostname", "Beta");
         record->setPlayerValue("players", 0, "player", "Ada");
+        record->removePlayersFrom("players", 0);
+        expect(record->playersSection.count == 0, "players removed");
         service->newServerData(record, 100, false);
     }
     matchmaking.reannounceServer("10.0.0.7", 22000);

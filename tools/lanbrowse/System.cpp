@@ -4,7 +4,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 
 #include <climits>
@@ -56,6 +58,17 @@ std::string executableDirectory() {
     return slash == std::string::npos ? "" : file.substr(0, slash);
 }
 
+std::string lastSystemError() {
+    const DWORD error = ::GetLastError();
+    char text[256] = "";
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                          0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
 #else
 
 namespace {
@@ -89,6 +102,8 @@ std::string executableDirectory() {
     const std::size_t slash = file.rfind('/');
     return slash == std::string::npos ? "" : file.substr(0, slash);
 }
+
+std::string lastSystemError() { return std::strerror(errno); }
 
 #endif
 

@@ -1,5 +1,6 @@
 // What lanbrowse needs of the operating system: whether standard error is a
-// terminal, Ctrl-C, sleeping, and the program's own folder. The POSIX and Windows versions are both in
+// terminal, Ctrl-C, sleeping, the program's own folder, and the text of
+// the last error. The POSIX and Windows versions are both in
 // System.cpp; the rest of the tool is the same everywhere.
 #pragma once
 
@@ -26,5 +27,10 @@ void sleepMilliseconds(int milliseconds);
 // The folder that holds the running program, without a trailing separator;
 // empty when the system does not say.
 std::string executableDirectory();
+
+// The system's text for the error of the calling thread's last failed call
+// (errno on POSIX, GetLastError on Windows), e.g. "Too many open files".
+// Call it right after the failure, before anything else can change it.
+std::string lastSystemError();
 
 }  // namespace lanbrowse

@@ -5,6 +5,7 @@
 #include "KeyMapFile.h"
 #include "ProgressDisplay.h"
 #include "RecordOutput.h"
+#include "SocketWatch.h"
 #include "System.h"
 
 #include <atomic>
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
 
     ProgressDisplay display(standardErrorIsTerminal(), options.trace);
     const KeyMapRedirect redirect(keyMap);  // the service reads its key map when created
+    SocketWatch sockets;
     BrowseSession session(options, &display);
     if (!session.ready(&error)) {
         std::cerr << "lanbrowse: " << error << "\n";
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
         if (number > 1) pause(options.watchS);
         if (stopRequested) break;
         const bool aux = options.aux && number > 1;
+        sockets.clear();
         const PassResult pass = session.runPass(number, aux, stopRequested);
         if (stopRequested) break;
         if (options.json) {
@@ -84,6 +87,11 @@ int main(int argc, char** argv) {
         std::cout.flush();
         if (!pass.finished) {
             status = 1;
+        } else if (pass.problem == brenn::matchmaking::UpdateNoSocket) {
+            const std::string why = sockets.failure();
+            std::cerr << "lanbrowse: could not open a socket: " << (why.empty() ? "the system gave no reason" : why)
+                      << " (no server could be asked)\n";
+            status = 3;
         } else if (pass.servers.empty()) {
             if (pass.problem == brenn::matchmaking::UpdateNoBroadcast)
                 std::cerr << "lanbrowse: no broadcast could be sent (no network is up, or none has a route for"

@@ -75,6 +75,7 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->instance = instance;
     browser->sortKey = "";
     browser->broadcastSocket = platform::InvalidSocket;
+    browser->live.announceSocket = platform::InvalidSocket;
     browser->discovery.receiveBuffer = -1;
     benchmarkSettings(browser);
     platform::startSockets();
@@ -87,7 +88,9 @@ void destroy(ServerBrowser* browser) {
         // A pass still running holds sockets; a long-lived game must not
         // leak them.
         platform::closeSocket(browser->broadcastSocket);
+        platform::closeSocket(browser->live.announceSocket);
         closeQuerySockets(browser);
+        releaseSlots(browser);
     }
     dynarray::destroy(browser->servers);
     stringpool::destroy(browser->stringPool);
@@ -102,6 +105,7 @@ std::int32_t think(ServerBrowser* browser) {
     switch (browser->state) {
         case ListingLan: discoveryStep(browser); break;
         case Querying: queryStep(browser); break;
+        case Live: liveStep(browser); break;
         default: break;
     }
     return NoError;

@@ -7,6 +7,7 @@
 
 #include "browser/BrowserTypes.h"
 #include "browser/LanDiscovery.h"
+#include "browser/LiveListing.h"
 #include "browser/QuerySlot.h"
 #include "browser/ServerIndex.h"
 #include "browser/StringPool.h"
@@ -54,6 +55,7 @@ struct ServerBrowser {
     std::int32_t receiveBufferRequest;
     BrowserTrace trace;               // null: no trace
     void* traceContext;
+    LiveListing live;                 // the live listing, while state is Live
 };
 
 namespace browser {
@@ -66,8 +68,9 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
                       std::int32_t slotCount, BrowserCallback callback, std::int32_t callbackKind,
                       void* instance);
 
-// Closes the sockets of a pass still running (no event), frees every
-// server, pooled text and slot, and ends the sockets layer. Null is ignored.
+// Closes the sockets of a pass or live listing still running (no event),
+// frees every server, pooled text and slot, and ends the sockets layer.
+// Null is ignored.
 void destroy(ServerBrowser* browser);
 
 // One non-blocking step of the running pass. NoBrowser for null, else

@@ -38,7 +38,9 @@ VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
       updating(false),
       nextServerId(0),
       browser(nullptr),
-      updateProblem(UpdateFine) {
+      updateProblem(UpdateFine),
+      goneHook(nullptr),
+      goneContext(nullptr) {
     char secretKey[7];
     buildSecretKey(secretKey);
     browser = browser::create(joinMatchmaking->primaryName.c_str(), joinMatchmaking->secondaryName.c_str(),
@@ -83,6 +85,26 @@ void VelnarLanJoin::startUpdate(bool fresh) {
         updating = false;
         serverStateChanged(HostStateIdle);
     }
+}
+
+void VelnarLanJoin::serverListLiveUpdate() {
+    if (browser::state(browser) != brenn::Idle) return;
+    updateProblem = UpdateFine;
+    updating = true;
+    if (browser::liveUpdate(browser, FirstPort, LastPort, 1) != brenn::NoError) {
+        updateProblem = UpdateNoSocket;
+        updating = false;
+        serverStateChanged(HostStateIdle);
+    }
+}
+
+void VelnarLanJoin::closeList() { browser::closeList(browser); }
+
+bool VelnarLanJoin::isLive() const { return browser::state(browser) == brenn::Live; }
+
+void VelnarLanJoin::setServerGoneHook(ServerGoneHook hook, void* context) {
+    goneHook = hook;
+    goneContext = context;
 }
 
 void VelnarLanJoin::clearServers() { browser::clear(browser); }

@@ -20,7 +20,10 @@ namespace {
 
 using matchmaking::velnar::VelnarLanJoinProbe;
 
-using Service = ServiceFixture;
+class Service : public ServiceFixture {
+public:
+    std::vector<ServerData*> goneRecords_;
+};
 
 TEST_F(Service, AFullUpdateAsTheHostSeesIt) {
     addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
@@ -222,6 +225,74 @@ TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
     service_ = nullptr;
     EXPECT_TRUE(calls_.empty());
     EXPECT_EQ(matchmaking_.serverDataCount, 1);
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(Service, ALiveListAsTheHostSeesIt) {
+    service().setServerGoneHook([](ServerData* record, void* context) {
+        auto* self = static_cast<Service*>(context);
+        self->goneRecords_.push_back(record);
+    }, this);
+    addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
+    addServer("10.0.0.9", {{"gamename", "othergame"}});
+    service().serverListLiveUpdate();
+    EXPECT_TRUE(service().isUpdating());
+    EXPECT_TRUE(service().isLive());
+    service().serverListFullUpdate();  // ignored while the list is open
+    service().clearServers();
+    for (int ms = 0; ms < 200; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    // Both reported long before the sweep is over.
+    ASSERT_EQ(serverCalls().size(), 2u);
+    for (const HookCall& c : serverCalls()) EXPECT_TRUE(c.isNew && c.updatingAtCall);
+    EXPECT_TRUE(stateCodes().empty());
+    for (int ms = 0; ms < 3000; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{matchmaking::HostStateLive}));
+    // A change is reported; a server that stops answering goes, its record
+    // staying the host's.
+    addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Renamed"}});
+    lan_.removeServer("10.0.0.8", 22004);
+    ServerData* beta = record("10.0.0.8", 22004);
+    for (int ms = 0; ms < 30000; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    ASSERT_EQ(serverCalls().size(), 3u);
+    EXPECT_FALSE(serverCalls()[2].isNew);
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "hostname"), "Renamed");
+    ASSERT_EQ(goneRecords_, (std::vector<ServerData*>{beta}));
+    EXPECT_EQ(beta->browserServer, nullptr);
+    EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    service().closeList();
+    EXPECT_FALSE(service().isUpdating());
+    EXPECT_FALSE(service().isLive());
+    EXPECT_EQ(stateCodes().back(), matchmaking::HostStateIdle);
+    const std::size_t sent = lan_.sent().size();
+    for (int ms = 0; ms < 60000; ms += 10) {
+        service().update();
+        lan_.advance(10);
+    }
+    EXPECT_EQ(lan_.sent().size(), sent);
+    EXPECT_EQ(lan_.openSockets(), 0);
+    // The host deleted the gone record: the server back is new to it.
+    delete beta;
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
+    calls_.clear();
+    service().serverListLiveUpdate();
+    for (int ms = 0; ms < 150; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    ASSERT_EQ(serverCalls().size(), 2u);
+    for (const HookCall& c : serverCalls()) EXPECT_EQ(c.isNew, c.record->address == "10.0.0.8");
+    delete service_;  // while the list is open: no hook, nothing left open
+    service_ = nullptr;
     EXPECT_EQ(lan_.openSockets(), 0);
 }
 

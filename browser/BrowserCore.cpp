@@ -77,6 +77,8 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->broadcastSocket = platform::InvalidSocket;
     browser->live.announceSocket = platform::InvalidSocket;
     browser->discovery.receiveBuffer = -1;
+    browser->limits.perAddress = limits::DefaultPerAddress;
+    browser->limits.total = limits::DefaultTotal;
     benchmarkSettings(browser);
     platform::startSockets();
     return browser;
@@ -95,6 +97,7 @@ void destroy(ServerBrowser* browser) {
     dynarray::destroy(browser->servers);
     stringpool::destroy(browser->stringPool);
     serverindex::release(&browser->serverIndex);
+    limits::releaseTable(&browser->limits);
     allocation::release(browser->querySlots);
     allocation::release(browser);
     platform::endSockets();
@@ -129,8 +132,16 @@ std::int32_t clear(ServerBrowser* browser) {
     dynarray::destroy(browser->servers);
     browser->servers = servers;
     serverindex::clear(&browser->serverIndex);
+    limits::forget(&browser->limits);
     stringpool::destroy(browser->stringPool);
     browser->stringPool = pool;
+    return NoError;
+}
+
+std::int32_t setLimits(ServerBrowser* browser, std::int32_t perAddress, std::int32_t total) {
+    if (perAddress < 1 || total < 1) return OutOfRange;
+    browser->limits.perAddress = perAddress;
+    browser->limits.total = total;
     return NoError;
 }
 

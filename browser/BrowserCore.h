@@ -9,6 +9,7 @@
 #include "browser/LanDiscovery.h"
 #include "browser/LiveListing.h"
 #include "browser/QuerySlot.h"
+#include "browser/SenderLimits.h"
 #include "browser/ServerIndex.h"
 #include "browser/StringPool.h"
 #include "browser/Trace.h"
@@ -56,6 +57,7 @@ struct ServerBrowser {
     BrowserTrace trace;               // null: no trace
     void* traceContext;
     LiveListing live;                 // the live listing, while state is Live
+    SenderLimits limits;              // servers taken per address and in all
 };
 
 namespace browser {
@@ -86,6 +88,11 @@ std::int32_t halt(ServerBrowser* browser);
 // empty containers cannot be had; NoError otherwise. Server pointers handed
 // out before become invalid.
 std::int32_t clear(ServerBrowser* browser);
+
+// Sets the most servers taken from one address and in all (passes and live
+// listings, from the next answer on; servers listed already stay).
+// OutOfRange (nothing changed) for a bound below 1, else NoError.
+std::int32_t setLimits(ServerBrowser* browser, std::int32_t perAddress, std::int32_t total);
 
 std::int32_t state(const ServerBrowser* browser);
 std::int32_t serverCount(const ServerBrowser* browser);

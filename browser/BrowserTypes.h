@@ -37,6 +37,7 @@ enum BrowserError : std::int32_t {
     Busy = 4,          // refused: the browser is not Idle
     NoBrowser = 5,     // think called without a browser
     NoMemory = 6,      // storage could not be had; nothing changed
+    OutOfRange = 7,    // a setting outside its range; nothing changed
 };
 
 // Which query a server is sent; indexes the query text table.

@@ -175,6 +175,7 @@ std::int32_t beginBroadcasting(ServerBrowser* browser, std::int32_t firstPort, s
     plan.round = 0;
     plan.sent = 0;
     plan.refused = 0;
+    limits::newPass(&browser->limits);
     planTargets(browser);
     beginRound(plan);
     browser->listStartTick = platform::tickCount();
@@ -233,7 +234,8 @@ void collectAnswers(ServerBrowser* browser, void (*known)(ServerBrowser*, Browse
             if (known != nullptr) known(browser, serverAt(browser, index));
             continue;
         }
-        addServer(browser, address, hostPort, Status);
+        if (!limits::admit(browser, address, serverCount(browser))) continue;
+        if (addServer(browser, address, hostPort, Status) == nullptr) limits::release(&browser->limits, address);
     }
 }
 
@@ -247,6 +249,10 @@ void discoveryStep(ServerBrowser* browser) {
         if (nothingSent) trace(browser, "no broadcast could be sent: no server can answer");
         trace(browser, "discovery over: %d servers; receive buffer %d bytes", static_cast<int>(serverCount(browser)),
               static_cast<int>(plan.receiveBuffer));
+        if (browser->limits.refused > 0)
+            trace(browser, "%d answers ignored over the bounds of %d servers per address and %d in all",
+                  static_cast<int>(browser->limits.refused), static_cast<int>(browser->limits.perAddress),
+                  static_cast<int>(browser->limits.total));
         platform::closeSocket(browser->broadcastSocket);
         browser->broadcastSocket = platform::InvalidSocket;
         setState(browser, Querying);

@@ -61,6 +61,10 @@ void sweepStep(ServerBrowser* browser, std::uint32_t now) {
     trace(browser, "first sweep complete: %d servers in %u ms; receive buffer %d bytes",
           static_cast<int>(live.listed), static_cast<unsigned>(now - live.openTick),
           static_cast<int>(browser->discovery.receiveBuffer));
+    if (browser->limits.refused > 0)
+        trace(browser, "%d answers ignored over the bounds of %d servers per address and %d in all",
+              static_cast<int>(browser->limits.refused), static_cast<int>(browser->limits.perAddress),
+              static_cast<int>(browser->limits.total));
     if (browser->callback != nullptr) browser->callback(browser, SweepComplete, browser->instance, nullptr, 0);
 }
 

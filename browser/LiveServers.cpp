@@ -102,6 +102,7 @@ void removeServer(ServerBrowser* browser, BrowserServer* server) {
     if (live.cursor > index) live.cursor -= 1;
     const std::int32_t listed = server->liveness.listed;
     live.listed -= listed;
+    limits::release(&browser->limits, server->ip);
     if (browser->callback != nullptr) browser->callback(browser, ServerGone, browser->instance, server, listed);
     server::freeServer(&server);
 }

@@ -48,6 +48,15 @@ constexpr std::uint32_t HostStateLive = 5;
 
 class ServerData;
 
+// How many servers the join service takes from one address and in all, in
+// passes and live lists; answers beyond them are ignored (and traced), so
+// that a machine answering from thousands of ports costs seconds, not
+// minutes, and bounded memory.
+struct ServerLimits {
+    std::int32_t perAddress = 16;  // a real machine has at most 11: one per port of the range
+    std::int32_t total = 4096;
+};
+
 // Called with the host's record of a server that left a live list (it
 // stopped answering, or said goodbye) and the context given with the hook.
 // The record stays the host's, in its list: delete it, or keep it.

@@ -107,6 +107,17 @@ void VelnarLanJoin::setServerGoneHook(ServerGoneHook hook, void* context) {
     goneContext = context;
 }
 
+bool VelnarLanJoin::setServerLimits(const ServerLimits& limits) {
+    return browser::setLimits(browser, limits.perAddress, limits.total) == brenn::NoError;
+}
+
+ServerLimits VelnarLanJoin::getServerLimits() const {
+    ServerLimits limits;
+    limits.perAddress = browser->limits.perAddress;
+    limits.total = browser->limits.total;
+    return limits;
+}
+
 void VelnarLanJoin::clearServers() { browser::clear(browser); }
 
 void VelnarLanJoin::newServerData(ServerData* serverData, std::uint32_t progress, bool isNew) {

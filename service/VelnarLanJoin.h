@@ -117,6 +117,11 @@ public:
     // context. The record is the host's: the service clears its
     // browserServer and never frees it.
     void setServerGoneHook(ServerGoneHook hook, void* context);
+    // The bounds on the servers taken per address and in all (both at least
+    // 1; false, and nothing changed, otherwise). They hold from the next
+    // answer on; servers listed already stay.
+    bool setServerLimits(const ServerLimits& limits);
+    ServerLimits getServerLimits() const;
 
     // The most player values written per key map entry and server, whatever
     // "numplayers" a server claims.

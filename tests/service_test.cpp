@@ -236,6 +236,12 @@ TEST_F(Service, ALiveListAsTheHostSeesIt) {
     addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
     addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
     addServer("10.0.0.9", {{"gamename", "othergame"}});
+    // The bounds: settable, refused below 1.
+    EXPECT_EQ(service().getServerLimits().perAddress, 16);
+    EXPECT_EQ(service().getServerLimits().total, 4096);
+    EXPECT_FALSE(service().setServerLimits({0, 10}));
+    EXPECT_TRUE(service().setServerLimits({11, 100}));
+    EXPECT_EQ(service().getServerLimits().perAddress, 11);
     service().serverListLiveUpdate();
     EXPECT_TRUE(service().isUpdating());
     EXPECT_TRUE(service().isLive());

@@ -74,7 +74,8 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     char buffer[server::MaxDatagram + 1];
     std::uint32_t address = 0;
     std::uint16_t port = 0;
-    const int length = platform::receiveFrom(slot.socket, buffer, server::MaxDatagram, &address, &port);
+    std::uint32_t arrival = 0;
+    const int length = platform::receiveTimed(slot.socket, buffer, server::MaxDatagram, &address, &port, &arrival);
     if (length == platform::NothingToRead) return;
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
@@ -93,10 +94,13 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     BrowserServer* server = slot.scratch != nullptr ? slot.scratch : slot.server;
     const std::uint32_t now = platform::tickCount();
     if (server->ping == server::UnmeasuredPing) {
-        // From the latest query sent before this first datagram. Held below
-        // the 16-bit limit so that a host that stalled for half a minute
-        // does not read a negative ping.
-        const std::uint32_t elapsed = now - slot.sendTick;
+        // From the latest query sent before this first datagram to its
+        // arrival (not to this step, which may come a frame later); to now
+        // when it arrived before the latest query was sent. Held below the
+        // 16-bit limit so that a host that stalled for half a minute does
+        // not read a negative ping.
+        const bool beforeQuery = slot.sendTick - arrival - 1u < 0x7FFFFFFFu;
+        const std::uint32_t elapsed = (beforeQuery ? now : arrival) - slot.sendTick;
         server->ping = static_cast<std::int16_t>(elapsed > 32767u ? 32767u : elapsed);
     }
     slot.heardTick = now;

@@ -77,6 +77,8 @@ HostResult GameValues::setServerValue(const std::string& section, const std::str
     std::size_t at = 0;
     while (at < server_.size() && !sameKey(server_[at].key, key)) ++at;
     const bool added = at == server_.size();
+    if (!added && server_[at].section == section && server_[at].key == key && server_[at].value == value)
+        return matchmaking::HostOk;
     Value previous;
     if (added)
         server_.push_back(Value{section, key, value});
@@ -85,7 +87,7 @@ HostResult GameValues::setServerValue(const std::string& section, const std::str
         server_[at] = Value{section, key, value};
     }
     changed();
-    if (replyFits()) return matchmaking::HostOk;
+    if (replyFits()) return revised();
     if (added)
         server_.pop_back();
     else
@@ -100,6 +102,10 @@ HostResult GameValues::setPlayerValue(std::int32_t index, const std::string& key
     if (checked != matchmaking::HostOk) return checked;
     auto player = players_.find(index);
     const bool newPlayer = player == players_.end();
+    if (!newPlayer) {
+        const auto same = findKey(player->second, key);
+        if (same != player->second.end() && same->first == key && same->second == value) return matchmaking::HostOk;
+    }
     if (newPlayer && playerCount() >= playerLimit_) return matchmaking::HostServerFull;
     if (newPlayer) player = players_.emplace(index, PlayerValues{}).first;
     PlayerValues& values = player->second;
@@ -114,7 +120,7 @@ HostResult GameValues::setPlayerValue(std::int32_t index, const std::string& key
         values[at] = Pair{key, value};
     }
     changed();
-    if (replyFits()) return matchmaking::HostOk;
+    if (replyFits()) return revised();
     if (newPlayer)
         players_.erase(player);
     else if (added)
@@ -128,14 +134,15 @@ HostResult GameValues::setPlayerValue(std::int32_t index, const std::string& key
 HostResult GameValues::removePlayer(std::int32_t index) {
     if (players_.erase(index) == 0) return matchmaking::HostBadPlayer;
     changed();
-    return matchmaking::HostOk;
+    return revised();
 }
 
 HostResult GameValues::setPlayerLimit(std::int32_t limit) {
     if (limit < 0 || limit > MaxPlayerSlots || limit < playerCount()) return matchmaking::HostBadLimit;
+    if (limit == playerLimit_) return matchmaking::HostOk;
     playerLimit_ = limit;
     changed();
-    return matchmaking::HostOk;
+    return revised();
 }
 
 std::vector<Pair> GameValues::pairs() const {

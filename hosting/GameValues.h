@@ -27,7 +27,8 @@ constexpr std::size_t MaxReplyDatagrams = 64;
 // N counting the players present from 0 in slot order, so that numplayers
 // players always read as players 0 to numplayers - 1 however slots were
 // filled and emptied. Keys are matched ignoring the case of ASCII letters,
-// as browsers match them. Every setter either succeeds or changes nothing.
+// as browsers match them. Every setter either succeeds or changes nothing;
+// one that sets what is there already succeeds without a change.
 class GameValues {
 public:
     // Sets key to value in section. HostBadSection, HostBadKey (empty, '\'
@@ -50,6 +51,9 @@ public:
 
     std::int32_t playerCount() const { return static_cast<std::int32_t>(players_.size()); }
     std::int32_t playerLimit() const { return playerLimit_; }
+    // Counts the changes to what the reply says: a caller that kept the
+    // count knows whether anything changed since.
+    std::uint64_t revision() const { return revision_; }
 
     // Every pair of the reply, in order.
     std::vector<Pair> pairs() const;
@@ -70,12 +74,17 @@ private:
     // MaxReplyDatagrams datagrams.
     bool replyFits();
     void changed() { dirty_ = true; }
+    matchmaking::HostResult revised() {
+        ++revision_;
+        return matchmaking::HostOk;
+    }
 
     std::vector<Value> server_;
     std::map<std::int32_t, PlayerValues> players_;
     std::int32_t playerLimit_ = DefaultPlayerLimit;
     std::vector<std::string> bodies_;
     bool dirty_ = true;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace brenn::hosting

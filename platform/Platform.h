@@ -119,6 +119,27 @@ struct Operations {
     // Opens a text file for reading. The path may use '\' as separator.
     // Result: an open file that the caller closes with fclose, or null.
     std::FILE* (*openTextFile)(const char* path);
+
+    // The operations below came later. A host's own table may leave them
+    // null; the shorthands at the end of this file then fall back as they
+    // say, so a table filled in for the operations above keeps working.
+
+    // Opens an IPv4 UDP socket bound to port (host byte order, not 0) on
+    // every address of the machine, sharing the port with every other socket
+    // opened this way, in this process or another: each of them receives
+    // every broadcast sent to the port. Which of them receives a datagram
+    // sent to one of the machine's own addresses is the system's choice.
+    // Broadcasts may be sent from it, and neither its sends nor its receives
+    // wait. Result: the socket, or InvalidSocket with *failure set to
+    // BindInUse when a socket that does not share holds the port, BindFailed
+    // otherwise.
+    Socket (*bindSharedUdpSocket)(std::uint16_t port, int* failure);
+    // Receives as receiveFrom does, and tells when the datagram arrived: on
+    // success *arrival is the tick (tickCount's clock) at which the system
+    // took it in, as near as the platform can tell and never later than
+    // the call; otherwise (NothingToRead, -1) the tick of the call.
+    int (*receiveTimed)(Socket socket, void* buffer, int capacity, std::uint32_t* address,
+                        std::uint16_t* port, std::uint32_t* arrival);
 };
 
 // The operations of the operating system this library was built for.
@@ -152,12 +173,30 @@ inline int receiveFrom(Socket s, void* buffer, int capacity, std::uint32_t* addr
                        std::uint16_t* port) {
     return current().receiveFrom(s, buffer, capacity, address, port);
 }
+// Without the operation in the table: receiveFrom, and the tick after it.
+inline int receiveTimed(Socket s, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                        std::uint32_t* arrival) {
+    const Operations& operations = current();
+    if (operations.receiveTimed != nullptr)
+        return operations.receiveTimed(s, buffer, capacity, address, port, arrival);
+    const int length = operations.receiveFrom(s, buffer, capacity, address, port);
+    *arrival = operations.tickCount();
+    return length;
+}
 inline int pollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
     return current().pollReadable(sockets, count, readable);
 }
 inline void closeSocket(Socket s) { current().closeSocket(s); }
 inline Socket bindUdpSocket(std::uint16_t port, int* failure) {
     return current().bindUdpSocket(port, failure);
+}
+// Without the operation in the table: InvalidSocket, *failure BindFailed.
+inline Socket bindSharedUdpSocket(std::uint16_t port, int* failure) {
+    if (current().bindSharedUdpSocket == nullptr) {
+        *failure = BindFailed;
+        return InvalidSocket;
+    }
+    return current().bindSharedUdpSocket(port, failure);
 }
 inline int setReceiveBuffer(Socket s, int bytes) { return current().setReceiveBuffer(s, bytes); }
 inline int listInterfaces(InterfaceAddress* out, int capacity) {

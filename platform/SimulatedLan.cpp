@@ -20,7 +20,8 @@ struct Entry {
 struct EngineSocket {
     std::uint16_t port = 0;     // 0 until the first send or a bind gives it one
     std::uint32_t address = 0;  // a bound socket's host; 0 for the player's sockets
-    bool bound = false;         // bound to its port by bindUdpSocket
+    bool bound = false;         // bound to its port by bindUdpSocket or bindSharedUdpSocket
+    bool shared = false;        // bound by bindSharedUdpSocket
     bool broadcast = false;
     // Waiting datagrams by (due time, sequence): earliest first.
     std::map<std::pair<std::uint64_t, std::uint64_t>, Entry> inbox;
@@ -63,6 +64,7 @@ struct SimulatedLan::State {
     std::map<Socket, EngineSocket> sockets;
     std::map<std::uint16_t, Socket> socketByPort;  // the player's sockets, bound ones included
     std::map<Endpoint, Socket> boundElsewhere;     // bound sockets of other hosts
+    std::multimap<Endpoint, Socket> shared;        // shared sockets of every host, the player's too
     std::uint32_t bindAddress = 0;                 // the host of the next bound socket
     std::map<Endpoint, SimulatedLan::Responder> servers;
     std::map<std::uint32_t, std::uint32_t> latency;
@@ -178,13 +180,26 @@ struct SimulatedLan::State {
         const std::uint32_t due = latencyOf(datagram.fromAddress) + delay;
         if (isPlayerAddress(datagram.toAddress)) {
             const auto socket = socketByPort.find(datagram.toPort);
-            if (socket == socketByPort.end()) return;
-            queue(socket->second, Entry{std::move(datagram), false}, due);
+            const auto sharing = shared.find({playerAddress, datagram.toPort});
+            if (socket != socketByPort.end())
+                queue(socket->second, Entry{std::move(datagram), false}, due);
+            else if (sharing != shared.end())
+                queue(sharing->second, Entry{std::move(datagram), false}, due);
             return;
         }
         const auto bound = boundElsewhere.find({datagram.toAddress, datagram.toPort});
         if (bound != boundElsewhere.end()) {
             queue(bound->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        const auto sharing = shared.find({datagram.toAddress, datagram.toPort});
+        if (sharing != shared.end()) {
+            queue(sharing->second, Entry{std::move(datagram), false}, due);
+            return;
+        }
+        std::vector<std::uint32_t> segments;
+        if (!fromThePlayer && broadcastFrom(datagram.fromAddress, datagram.toAddress, &segments)) {
+            queueBroadcast(datagram, due, segments);
             return;
         }
         datagram.delay = delay;
@@ -210,9 +225,24 @@ struct SimulatedLan::State {
         for (const auto& [responder, request] : reached) responder(*lan, request);
     }
 
-    // A broadcast from the player reaches the bound sockets at its port: the
-    // player's own (as a host hears its own broadcast) and those of the
-    // hosts in the segments it reached.
+    // Whether a datagram from another host than the player's to address is
+    // a broadcast, and the segments it reaches: 255.255.255.255 reaches the
+    // sender's own segment, an interface's broadcast address that segment
+    // when the sender is in it. Without interfaces the LAN is one segment
+    // and only 255.255.255.255 is a broadcast.
+    bool broadcastFrom(std::uint32_t from, std::uint32_t address, std::vector<std::uint32_t>* subnets) const {
+        if (interfaces.empty()) return address == BroadcastAddress;
+        const InterfaceAddress* segment = interfaceFor(from);
+        if (segment == nullptr) return false;
+        const bool directed = (segment->flags & InterfaceBroadcast) != 0 && segment->broadcast == address;
+        if (address != BroadcastAddress && !directed) return false;
+        subnets->push_back(from & segment->netmask);
+        return true;
+    }
+
+    // A broadcast reaches the bound and shared sockets at its port: the
+    // player's own (the player is on every segment; a host hears its own
+    // broadcast) and those of the hosts in the segments it reached.
     void queueBroadcast(const SimulatedLan::Datagram& datagram, std::uint32_t due,
                         const std::vector<std::uint32_t>& subnets) {
         const auto own = socketByPort.find(datagram.toPort);
@@ -221,6 +251,12 @@ struct SimulatedLan::State {
         for (const auto& [endpoint, socket] : boundElsewhere) {
             if (endpoint.second != datagram.toPort) continue;
             if (!interfaces.empty() && !inSubnets(endpoint.first, subnets)) continue;
+            reached.emplace_back(socket, endpoint.first);
+        }
+        for (const auto& [endpoint, socket] : shared) {
+            if (endpoint.second != datagram.toPort) continue;
+            const bool player = endpoint.first == playerAddress;
+            if (!player && !interfaces.empty() && !inSubnets(endpoint.first, subnets)) continue;
             reached.emplace_back(socket, endpoint.first);
         }
         for (const auto& [socket, address] : reached) {
@@ -311,16 +347,20 @@ int simSendTo(Socket socket, const void* data, int length, std::uint32_t address
     return length;
 }
 
-int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address,
-                   std::uint16_t* port) {
+// A datagram arrives when it is due: the clock may have moved past that
+// before the receive, as a host's step comes after the network's delivery.
+int simReceiveTimed(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                    std::uint32_t* arrival) {
     auto& lan = lanState();
     *address = 0;
     *port = 0;
+    *arrival = static_cast<std::uint32_t>(lan.clock);
     EngineSocket* s = lan.find(socket);
     if (s == nullptr) return -1;
     if (!lan.due(*s)) return NothingToRead;
     const auto first = s->inbox.begin();
     const Entry entry = std::move(first->second);
+    if (!entry.error) *arrival = static_cast<std::uint32_t>(first->first.first);
     s->inbox.erase(first);
     *address = entry.datagram.fromAddress;
     *port = hostToNet16(entry.datagram.fromPort);
@@ -330,6 +370,11 @@ int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* add
     const int copied = length < capacity ? length : capacity;
     if (copied > 0) std::memcpy(buffer, entry.datagram.payload.data(), static_cast<std::size_t>(copied));
     return copied;
+}
+
+int simReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port) {
+    std::uint32_t arrival = 0;
+    return simReceiveTimed(socket, buffer, capacity, address, port, &arrival);
 }
 
 int simPollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
@@ -349,7 +394,13 @@ void simCloseSocket(Socket socket) {
     auto& lan = lanState();
     const auto found = lan.sockets.find(socket);
     if (found == lan.sockets.end()) return;
-    if (found->second.address != 0)
+    if (found->second.shared) {
+        for (auto i = lan.shared.begin(); i != lan.shared.end(); ++i)
+            if (i->second == socket) {
+                lan.shared.erase(i);
+                break;
+            }
+    } else if (found->second.address != 0)
         lan.boundElsewhere.erase({found->second.address, found->second.port});
     else if (found->second.port != 0)
         lan.socketByPort.erase(found->second.port);
@@ -358,15 +409,17 @@ void simCloseSocket(Socket socket) {
 
 // A socket bound on the player's host is one of the player's sockets (found
 // by its port); one bound on another host is found by address and port. The
-// port is taken when a socket or a server already holds it on that host.
-Socket simBindUdpSocket(std::uint16_t port, int* failure) {
+// port is taken when a socket or a server already holds it on that host;
+// shared sockets take a port that only shared sockets hold.
+Socket bindOn(std::uint16_t port, bool shared, int* failure) {
     auto& lan = lanState();
     *failure = BindFailed;
     if (port == 0) return InvalidSocket;
     const bool onPlayer = lan.isPlayerAddress(lan.bindAddress);
     const Endpoint endpoint{onPlayer ? lan.playerAddress : lan.bindAddress, port};
-    const bool taken = onPlayer ? lan.socketByPort.count(port) != 0 : lan.boundElsewhere.count(endpoint) != 0;
-    if (taken || lan.servers.count(endpoint) != 0) {
+    const bool held = onPlayer ? lan.socketByPort.count(port) != 0 : lan.boundElsewhere.count(endpoint) != 0;
+    const bool sharedHere = lan.shared.count(endpoint) != 0;
+    if (held || lan.servers.count(endpoint) != 0 || (sharedHere && !shared)) {
         *failure = BindInUse;
         return InvalidSocket;
     }
@@ -375,14 +428,21 @@ Socket simBindUdpSocket(std::uint16_t port, int* failure) {
     EngineSocket& s = lan.sockets[socket];
     s.port = port;
     s.bound = true;
-    if (onPlayer)
+    s.shared = shared;
+    s.broadcast = shared;
+    if (!onPlayer) s.address = endpoint.first;
+    if (shared)
+        lan.shared.emplace(endpoint, socket);
+    else if (onPlayer)
         lan.socketByPort[port] = socket;
-    else {
-        s.address = endpoint.first;
+    else
         lan.boundElsewhere[endpoint] = socket;
-    }
     return socket;
 }
+
+Socket simBindUdpSocket(std::uint16_t port, int* failure) { return bindOn(port, false, failure); }
+
+Socket simBindSharedUdpSocket(std::uint16_t port, int* failure) { return bindOn(port, true, failure); }
 
 int simSetReceiveBuffer(Socket socket, int bytes) {
     auto& lan = lanState();
@@ -457,6 +517,7 @@ const Operations simulatedOperations = {
     simBindUdpSocket,    simSetReceiveBuffer, simListInterfaces,
     simAddressFromText,  simAddressToText,   simTickCount,     simSleep,
     simCurrentDirectory, simShowMessage,     simOpenTextFile,
+    simBindSharedUdpSocket, simReceiveTimed,
 };
 
 }  // namespace

@@ -18,10 +18,17 @@
 // port, on every host, unless the player has interfaces (addInterface):
 // then the LAN is made of segments, one per interface, and broadcasts reach
 // the servers and bound sockets of the segment they are sent to (and the
-// player's own bound sockets). Servers are responders: functions called
+// player's own bound sockets). Shared sockets (bindSharedUdpSocket) of
+// any host share their port: each hears every broadcast to it, a
+// datagram sent to the host at that port reaches the first bound. A
+// broadcast sent from another host than the player's reaches the bound and
+// shared sockets at its port on the hosts of its own segment (the player's
+// included), never the servers. Servers are responders: functions called
 // with each datagram that reaches them, which answer through reply() or
 // send(). Datagrams can be lost, duplicated, reordered and delayed per
-// direction, by seeded generators, so that runs repeat.
+// direction, by seeded generators, so that runs repeat. A datagram arrives
+// when its delays have passed on the clock; receiveTimed reports that tick
+// however far the clock moved before the receive.
 #pragma once
 
 #include "Export.h"

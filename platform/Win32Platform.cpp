@@ -20,8 +20,10 @@ constexpr int TypeDatagram = 2;
 constexpr int ProtocolUdp = 17;
 constexpr int LevelSocket = 0xFFFF;
 constexpr int OptionBroadcast = 0x20;
+// Lets sockets that all ask for it bind one port (SO_REUSEADDR).
+constexpr int OptionReuseAddress = 4;
 // Keeps other sockets from binding the port too, even with SO_REUSEADDR.
-constexpr int OptionExclusiveAddressUse = ~4;
+constexpr int OptionExclusiveAddressUse = ~OptionReuseAddress;
 // Turns off the receive failure that an ICMP port unreachable leaves on a
 // UDP socket (IOC_IN | IOC_VENDOR | 12).
 constexpr DWORD ControlUdpConnectionReset = 0x9800000C;
@@ -92,6 +94,15 @@ int win32ReceiveFrom(Socket socket, void* buffer, int capacity, std::uint32_t* a
     return received == SOCKET_ERROR ? -1 : received;
 }
 
+// Windows Sockets 1.1 tells nothing of when a datagram came: it is taken to
+// have arrived at the receive.
+int win32ReceiveTimed(Socket socket, void* buffer, int capacity, std::uint32_t* address, std::uint16_t* port,
+                      std::uint32_t* arrival) {
+    const int received = win32ReceiveFrom(socket, buffer, capacity, address, port);
+    *arrival = ::GetTickCount();
+    return received;
+}
+
 int win32PollReadable(const Socket* sockets, int count, std::uint8_t* readable) {
     if (count < 0 || count > MaxPollSockets) return -1;
     // select refuses a call with no socket at all; nothing is readable then.
@@ -113,24 +124,33 @@ void win32CloseSocket(Socket socket) {
     if (socket != InvalidSocket) ::closesocket(handle(socket));
 }
 
-// The socket answers many peers, some of which will have gone: a reply to
-// one of them must not make the next receive fail, so the connection reset
-// report is turned off (where the layer cannot, the caller's receive
-// failures are bounded anyway).
-Socket win32BindUdpSocket(std::uint16_t port, int* failure) {
+// A socket bound to port on every address, non-blocking. It answers many
+// peers, some of which will have gone: a reply to one of them must not make
+// the next receive fail, so the connection reset report is turned off
+// (where the layer cannot, the caller's receive failures are bounded
+// anyway). A game's own port is held exclusively; a shared one takes
+// SO_REUSEADDR before bind, which every socket sharing the port must set
+// (the first one too), and may send broadcasts.
+Socket bindSocket(std::uint16_t port, bool shared, int* failure) {
     *failure = BindFailed;
     if (port == 0) return InvalidSocket;
     const SOCKET s = ::socket(FamilyIPv4, TypeDatagram, ProtocolUdp);
     if (s == INVALID_SOCKET) return InvalidSocket;
     const int on = 1;
-    ::setsockopt(s, LevelSocket, OptionExclusiveAddressUse, reinterpret_cast<const char*>(&on), sizeof on);
+    const char* value = reinterpret_cast<const char*>(&on);
+    bool ready = true;
+    if (shared)
+        ready = ::setsockopt(s, LevelSocket, OptionReuseAddress, value, sizeof on) == 0 &&
+                ::setsockopt(s, LevelSocket, OptionBroadcast, value, sizeof on) == 0;
+    else
+        ::setsockopt(s, LevelSocket, OptionExclusiveAddressUse, value, sizeof on);
     sockaddr_in local;
     std::memset(&local, 0, sizeof local);
     local.sin_family = FamilyIPv4;
     local.sin_port = hostToNet16(port);
     local.sin_addr.s_addr = INADDR_ANY;
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
-        const int error = ::WSAGetLastError();
+    if (!ready || ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+        const int error = ready ? ::WSAGetLastError() : 0;
         if (error == WSAEADDRINUSE || error == WSAEACCES) *failure = BindInUse;
         ::closesocket(s);
         return InvalidSocket;
@@ -146,6 +166,10 @@ Socket win32BindUdpSocket(std::uint16_t port, int* failure) {
                nullptr);
     return static_cast<Socket>(s);
 }
+
+Socket win32BindUdpSocket(std::uint16_t port, int* failure) { return bindSocket(port, false, failure); }
+
+Socket win32BindSharedUdpSocket(std::uint16_t port, int* failure) { return bindSocket(port, true, failure); }
 
 int win32SetReceiveBuffer(Socket socket, int bytes) {
     if (::setsockopt(handle(socket), LevelSocket, OptionReceiveBuffer, reinterpret_cast<const char*>(&bytes),
@@ -231,6 +255,7 @@ const Operations& native() {
         win32BindUdpSocket,    win32SetReceiveBuffer, win32ListInterfaces,
         win32AddressFromText,  win32AddressToText, win32TickCount,       win32Sleep,
         win32CurrentDirectory, win32ShowMessage,   win32OpenTextFile,
+        win32BindSharedUdpSocket, win32ReceiveTimed,
     };
     return operations;
 }

@@ -1,6 +1,7 @@
 // VelnarLanHost: the query port, the answers and the factory.
 #include "service/VelnarLanHost.h"
 
+#include "hosting/Announcer.h"
 #include "hosting/GameValues.h"
 #include "hosting/QueryGate.h"
 #include "platform/Platform.h"
@@ -31,19 +32,71 @@ struct VelnarLanHost::State {
     std::uint16_t port = 0;
     std::uint32_t queryNumber = 0;  // of the last reply sent
     std::string datagram;           // the datagram being sent, kept for its storage
+    bool announcing = false;
+    hosting::Announcer announcer;
+    std::uint64_t announcedRevision = 0;  // of the values, when last looked at
+    // The socket of a stopped game, held for the goodbye's second copy.
+    platform::Socket leaving = platform::InvalidSocket;
+    std::uint16_t leavingPort = 0;
+
+    // Starts the hellos of a game that hosts now.
+    void startAnnouncing() {
+        const std::uint32_t now = platform::tickCount();
+        platform::enableBroadcast(socket);
+        hosting::announceStart(&announcer, now, now ^ (port * 2654435761u));
+        announcedRevision = values.revision();
+    }
+
+    // Sends an announcement from s (bound to port) to 255.255.255.255 and
+    // to each interface's broadcast address; a send that fails is skipped.
+    void announce(platform::Socket s, std::uint16_t from, hosting::Announcement kind) {
+        const std::string text = hosting::announcementText(kind, from);
+        const std::uint16_t to = platform::hostToNet16(hosting::AnnouncePort);
+        platform::InterfaceAddress interfaces[platform::MaxInterfaces];
+        const int count = platform::listInterfaces(interfaces, platform::MaxInterfaces);
+        std::uint32_t targets[platform::MaxInterfaces + 1] = {platform::BroadcastAddress};
+        int targetCount = 1;
+        for (int i = 0; i < count; ++i) {
+            const platform::InterfaceAddress& entry = interfaces[i];
+            const std::uint32_t skip = platform::InterfaceLoopback | platform::InterfacePointToPoint;
+            if ((entry.flags & platform::InterfaceBroadcast) == 0 || (entry.flags & skip) != 0) continue;
+            bool listed = entry.broadcast == 0;
+            for (int k = 0; k < targetCount && !listed; ++k) listed = targets[k] == entry.broadcast;
+            if (!listed) targets[targetCount++] = entry.broadcast;
+        }
+        for (int k = 0; k < targetCount; ++k)
+            platform::sendTo(s, text.data(), static_cast<int>(text.size()), targets[k], to);
+    }
+
+    // Closes the socket held for a goodbye, without its second copy.
+    void closeLeaving() {
+        if (leaving == platform::InvalidSocket) return;
+        platform::closeSocket(leaving);
+        platform::endSockets();
+        leaving = platform::InvalidSocket;
+        leavingPort = 0;
+        hosting::announceNothing(&announcer);
+    }
 };
 
 VelnarLanHost::VelnarLanHost(std::string name) : name(std::move(name)), state(new State) {}
 
 VelnarLanHost::~VelnarLanHost() {
     stopHosting();
+    state->closeLeaving();
     delete state;
 }
 
 void VelnarLanHost::update() {
+    const std::uint32_t now = platform::tickCount();
+    if (state->leaving != platform::InvalidSocket) {
+        if (hosting::nextAnnouncement(&state->announcer, now) == hosting::GoodbyeAnnouncement) {
+            state->announce(state->leaving, state->leavingPort, hosting::GoodbyeAnnouncement);
+            state->closeLeaving();
+        }
+    }
     if (state->socket == platform::InvalidSocket) return;
     char buffer[QueryBuffer];
-    const std::uint32_t now = platform::tickCount();
     // The socket never waits: a failed receive is the end of what is there
     // (or a failure that the next step tries past).
     for (std::int32_t read = 0; read < MaxDatagramsPerStep; ++read) {
@@ -66,6 +119,14 @@ void VelnarLanHost::update() {
                 break;
         }
     }
+    if (!state->announcing) return;
+    if (state->values.revision() != state->announcedRevision) {
+        state->announcedRevision = state->values.revision();
+        hosting::announceChange(&state->announcer, now);
+    }
+    hosting::Announcement kind;
+    while ((kind = hosting::nextAnnouncement(&state->announcer, now)) != hosting::NoAnnouncement)
+        state->announce(state->socket, state->port, kind);
 }
 
 // Sends the reply, one datagram after the other; a send that fails ends it
@@ -87,6 +148,7 @@ std::string VelnarLanHost::getName() { return name; }
 HostResult VelnarLanHost::startHosting(const std::string& hostName, std::uint32_t port) {
     if (state->socket != platform::InvalidSocket) return HostAlreadyHosting;
     if (port > 65535) return HostBadPort;
+    state->closeLeaving();
     if (platform::startSockets() != 0) return HostSocketFailed;
     const std::uint16_t first = port == 0 ? FirstPort : static_cast<std::uint16_t>(port);
     const std::uint16_t last = port == 0 ? LastPort : first;
@@ -108,13 +170,21 @@ HostResult VelnarLanHost::startHosting(const std::string& hostName, std::uint32_
     state->socket = socket;
     state->port = bound;
     state->gate.setLimits(state->gate.limits(), platform::tickCount());
+    if (state->announcing) state->startAnnouncing();
     return HostOk;
 }
 
 void VelnarLanHost::stopHosting() {
     if (state->socket == platform::InvalidSocket) return;
-    platform::closeSocket(state->socket);
-    platform::endSockets();
+    if (state->announcing) {
+        state->announce(state->socket, state->port, hosting::GoodbyeAnnouncement);
+        hosting::announceStop(&state->announcer, platform::tickCount());
+        state->leaving = state->socket;
+        state->leavingPort = state->port;
+    } else {
+        platform::closeSocket(state->socket);
+        platform::endSockets();
+    }
     state->socket = platform::InvalidSocket;
     state->port = 0;
 }
@@ -147,6 +217,19 @@ HostResult VelnarLanHost::setLimits(const HostLimits& limits) {
 }
 
 HostCounters VelnarLanHost::getCounters() { return state->counters; }
+
+void VelnarLanHost::setAnnouncing(bool on) {
+    if (on == state->announcing) return;
+    state->announcing = on;
+    if (!on) {
+        state->closeLeaving();
+        hosting::announceNothing(&state->announcer);
+    } else if (state->socket != platform::InvalidSocket) {
+        state->startAnnouncing();
+    }
+}
+
+bool VelnarLanHost::isAnnouncing() { return state->announcing; }
 
 }  // namespace brenn::matchmaking::velnar
 

@@ -57,6 +57,23 @@ public:
     // Counted from creation, across starts and stops.
     HostCounters getCounters();
 
+    // Whether the game tells live browsers of itself (off until set; off,
+    // the service sends nothing but replies to queries). While on and
+    // hosting, it sends from its query port to UDP port 22020 of
+    // 255.255.255.255 and of every interface's broadcast address:
+    // "\announce\PORT\gamename\ridgeline\final\" (PORT the query port)
+    // three times after hosting starts (at about 0, 1 and 3 s, each up to
+    // 100 ms later), then once after its values or players change (at most
+    // once per 6 s, the changes in between together; nothing while nothing
+    // changes); and "\goodbye\PORT\gamename\ridgeline\final\" when
+    // hosting stops: at once inside stopHosting or the destructor, before
+    // the port closes, and again from the first update() 250 ms later. The
+    // port stays held until that second copy, or the next startHosting, or
+    // delete. Turned on while hosting, the hellos start at once; turned off,
+    // nothing more is sent (no goodbye) and a port held for one is closed.
+    void setAnnouncing(bool on);
+    bool isAnnouncing();
+
     // Player slots are 0 to MaxPlayerSlots - 1.
     static constexpr std::int32_t MaxPlayerSlots = 256;
     // A reply takes at most this many datagrams; setters refuse more.

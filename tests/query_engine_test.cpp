@@ -154,6 +154,23 @@ TEST_F(QueryEngine, PingIsTheFirstDatagramsDelayAndSurvivesLaterPasses) {
     EXPECT_EQ(serverEvents().size(), 1u);
 }
 
+// The ping is the network's, read at whatever step the host takes.
+TEST_F(QueryEngine, PingReadsTheRoundTripNotTheStep) {
+    const struct {
+        std::uint32_t step;
+        std::uint32_t latency;
+    } cases[] = {{1, 1}, {16, 1}, {16, 5}, {50, 40}, {5, 33}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("step " + std::to_string(c.step) + ", latency " + std::to_string(c.latency));
+        makeBrowser(1);
+        lan_.setLatency("10.0.1.1", c.latency);
+        lan_.addStatusServer("10.0.1.1", 22000, {"\\hostname\\h\\final\\"});
+        discover();
+        runToIdle(c.step);
+        EXPECT_EQ(browser::serverAt(browser_, 0)->ping, static_cast<std::int16_t>(c.latency));
+    }
+}
+
 TEST_F(QueryEngine, HaltEndsThePassAfterHandlingWhatWasRead) {
     for (bool fromCallback : {false, true}) {
         makeBrowser(2);

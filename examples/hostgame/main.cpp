@@ -1,7 +1,9 @@
 // hostgame: a game that announces itself on the LAN and, in the same loop,
 // browses the LAN for games (its own included), printing what it finds.
-//   hostgame [--seconds S] [--port P] [--name NAME]
-// Runs until Ctrl-C, or for S seconds. Run it where
+//   hostgame [--seconds S] [--port P] [--name NAME] [--announce]
+// Runs until Ctrl-C (or SIGTERM), or for S seconds. With --announce it also
+// tells live browsers when it starts, when its values change and, on the
+// way out, goodbye. Run it where
 // MultiplayerServers/VelnarKeyMap.ini lies (the repository's top folder),
 // so that the records it prints are filled.
 #include "service/VelnarLanJoin.h"
@@ -42,12 +44,16 @@ int main(int argc, char** argv) {
     int seconds = 0;
     unsigned port = 0;  // 0: the first free one of 22000 to 22010
     std::string name = "Example Game";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--port") == 0) port = static_cast<unsigned>(std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--name") == 0) name = argv[i + 1];
+    bool announce = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool valued = i + 1 < argc;
+        if (std::strcmp(argv[i], "--announce") == 0) announce = true;
+        else if (valued && std::strcmp(argv[i], "--seconds") == 0) seconds = std::atoi(argv[++i]);
+        else if (valued && std::strcmp(argv[i], "--port") == 0) port = static_cast<unsigned>(std::atoi(argv[++i]));
+        else if (valued && std::strcmp(argv[i], "--name") == 0) name = argv[++i];
     }
     std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
 
     // Hosting: the game's values, then the query port.
     velnar::VelnarLanHost* host = CreateHostClass("hostgame");
@@ -60,12 +66,14 @@ int main(int argc, char** argv) {
     host->setPlayerValue(0, "score", "12");
     host->setPlayerValue(1, "player", "Bo");
     host->setPlayerValue(1, "score", "7");
+    host->setAnnouncing(announce);  // off until asked: then hellos, changes and a goodbye
     if (host->startHosting(name, port) != HostOk) {
         std::fprintf(stderr, "hostgame: no free query port\n");
         delete host;
         return 1;
     }
-    std::printf("hosting \"%s\" on UDP port %u\n", name.c_str(), host->getPort());
+    std::printf("hosting \"%s\" on UDP port %u%s\n", name.c_str(), host->getPort(),
+                announce ? ", announcing on UDP port 22020" : "");
     std::fflush(stdout);
 
     // Browsing: a JoinMatchmaking with the hook, and the join service.
@@ -93,6 +101,13 @@ int main(int argc, char** argv) {
     }
 
     delete join;
+    // Stopping says goodbye when announcing; a few more steps send its
+    // second copy 250 ms later (delete alone sends only the first).
+    host->stopHosting();
+    for (int frame = 0; announce && frame < 20; ++frame) {
+        host->update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(16));
+    }
     delete host;
     return 0;
 }

@@ -132,7 +132,8 @@ int main() {
     // A game hosted with the plug-in on the same simulated LAN is found.
     lan.setBindAddress("10.0.0.9");
     std::unique_ptr<velnar::VelnarLanHost> hosted(CreateHostClass("Hosted"));
-    expect(hosted && hosted->setServerValue("info", "mapname", "cirque") == HostOk &&
+    if (hosted) hosted->setAnnouncing(true);
+    expect(hosted && hosted->isAnnouncing() && hosted->setServerValue("info", "mapname", "cirque") == HostOk &&
                hosted->startHosting("Hosted", 0) == HostOk && hosted->getPort() == 22000,
            "a hosted game");
     service->serverListFullUpdate();

@@ -22,7 +22,8 @@ const char* usage() {
     return "usage: lanserver [options]\n"
            "Simulates game servers on a LAN: each server answers the broadcast \"\\status\\\"\n"
            "and its own status queries with a key/value reply, from its own address and\n"
-           "port. It sends nothing but replies to whoever asked, and stops by itself.\n"
+           "port. It sends nothing but replies to whoever asked (and, with --announce,\n"
+           "announcements to live browsers), and stops by itself.\n"
            "\n"
            "  --servers N         generated servers (default 12; 0 with --definitions)\n"
            "  --addresses LIST    server addresses: A alone (A upward, one per server),\n"
@@ -43,6 +44,11 @@ const char* usage() {
            "  --duration S        run for S seconds, 1 to 3600 (default 60)\n"
            "  --ready-file PATH   create PATH once every socket is bound\n"
            "  --manifest PATH     write the servers as JSON to PATH before serving\n"
+           "  --announce          every server that is not dead announces itself to live\n"
+           "                      browsers on UDP port 22020: hellos after the start (at\n"
+           "                      about 0, 1 and 3 s) and a goodbye when it stops (at the\n"
+           "                      end of --duration, or on SIGTERM or SIGINT; again\n"
+           "                      250 ms later)\n"
            "  --quiet             no summary on standard output\n"
            "  --version           the version, then exit\n"
            "  --help              this text\n"
@@ -57,7 +63,7 @@ const char* usage() {
 
 bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
     enum { Servers = 1, Addresses, Ports, Seed, Definitions, OtherGame, Silent, Dead, Split, Delay,
-           Spread, Duration, ReadyFile, Manifest, Quiet, Help, Version };
+           Spread, Duration, ReadyFile, Manifest, Quiet, Help, Version, Announce };
     static const option longOptions[] = {
         {"servers", required_argument, nullptr, Servers},
         {"addresses", required_argument, nullptr, Addresses},
@@ -76,6 +82,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         {"quiet", no_argument, nullptr, Quiet},
         {"help", no_argument, nullptr, Help},
         {"version", no_argument, nullptr, Version},
+        {"announce", no_argument, nullptr, Announce},
         {nullptr, 0, nullptr, 0},
     };
     opterr = 0;
@@ -102,6 +109,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         case Quiet: options->quiet = true; break;
         case Help: options->help = true; break;
         case Version: options->version = true; break;
+        case Announce: options->announce = true; break;
         default:
             *error = std::string("unknown option or missing value: ") + argv[optind - 1];
             return false;

@@ -22,6 +22,7 @@ struct Options {
     std::string readyFile;              // created once every socket is bound
     std::string manifest;               // JSON list of the servers, written at start
     bool quiet = false;                 // no summary on standard output
+    bool announce = false;              // hellos at the start, goodbyes at the end
     bool help = false;
     bool version = false;
 };

@@ -133,6 +133,11 @@ bool Responder::bind(std::string* error) {
         ::inet_pton(AF_INET, s.setup.address.c_str(), &address);
         s.fd = openBound(address.s_addr, s.setup.port, false, error);
         if (s.fd < 0) return false;
+        const int on = 1;
+        if (options_.announce && ::setsockopt(s.fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+            *error = std::string("broadcast on ") + s.setup.address + ": " + std::strerror(errno);
+            return false;
+        }
         addresses.push_back(address.s_addr);
     }
     lanInterfaces_ = interfacesFor(addresses);
@@ -226,12 +231,24 @@ void Responder::run(int durationS, const std::atomic<bool>* stop) {
     }
     const std::size_t firstServer = ports_.size();
     const std::int64_t end = nowMs() + static_cast<std::int64_t>(durationS) * 1000;
+    if (options_.announce) {
+        std::vector<Announcements::Speaker> speakers;
+        for (const Server& s : servers_) {
+            if (s.setup.behaviour == Behaviour::Dead) continue;
+            in_addr address{};
+            ::inet_pton(AF_INET, s.setup.address.c_str(), &address);
+            speakers.push_back({s.fd, address.s_addr, htons(s.setup.port)});
+        }
+        announcements_ = std::make_unique<Announcements>(speakers, options_.seed, nowMs());
+    }
 
     while (!stop->load()) {
         std::int64_t now = nowMs();
         if (now >= end) break;
         std::int64_t wait = std::min<std::int64_t>(end - now, 1000);
         if (!pending_.empty()) wait = std::max<std::int64_t>(0, std::min(wait, pending_.top().due - now));
+        const std::int64_t announceIn = announcements_ ? announcements_->step(now) : -1;
+        if (announceIn >= 0) wait = std::min(wait, announceIn);
         const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait));
         now = nowMs();
         if (ready > 0) {
@@ -243,6 +260,17 @@ void Responder::run(int durationS, const std::atomic<bool>* stop) {
         }
         sendDue(now);
     }
+    sayGoodbye();
+}
+
+// The goodbyes, at once and 250 ms on; nothing is read in between, and a
+// second signal does not cut the wait short by more than one sleep.
+void Responder::sayGoodbye() {
+    if (!announcements_) return;
+    const std::int64_t start = nowMs();
+    announcements_->stop(start);
+    for (std::int64_t wait; (wait = announcements_->step(nowMs())) >= 0 && nowMs() - start < 1000;)
+        ::poll(nullptr, 0, static_cast<int>(wait));
 }
 
 }  // namespace lanserver

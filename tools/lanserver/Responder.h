@@ -2,6 +2,7 @@
 // broadcasts and queries, with delayed replies kept in a timer queue.
 #pragma once
 
+#include "Announcements.h"
 #include "Options.h"
 #include "SimServer.h"
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <queue>
 #include <set>
 #include <string>
@@ -33,6 +35,9 @@ public:
     bool bind(std::string* error);
 
     // Answers until durationS seconds have passed or *stop becomes true.
+    // With --announce, every server that is not dead also sends its hellos
+    // meanwhile and its goodbye at the end (the second copy 250 ms later,
+    // answering nothing in between).
     void run(int durationS, const std::atomic<bool>* stop);
 
     std::uint64_t broadcastsAnswered() const { return broadcasts_; }
@@ -40,6 +45,9 @@ public:
     std::uint64_t datagramsSent() const { return sent_; }
     // Status queries that reached silent or dead servers and got no answer.
     std::uint64_t queriesUnanswered() const { return unanswered_; }
+    // Announcements sent (each to every broadcast address), with --announce.
+    std::uint64_t hellosSent() const { return announcements_ ? announcements_->hellosSent() : 0; }
+    std::uint64_t goodbyesSent() const { return announcements_ ? announcements_->goodbyesSent() : 0; }
 
 private:
     struct Server {
@@ -67,6 +75,7 @@ private:
     void readServer(std::size_t index, std::int64_t now);
     void schedule(std::size_t server, const sockaddr_in& to, std::int64_t due);
     void sendDue(std::int64_t now);
+    void sayGoodbye();
 
     const Options options_;
     std::vector<Server> servers_;
@@ -78,6 +87,7 @@ private:
     std::uint64_t queries_ = 0;
     std::uint64_t sent_ = 0;
     std::uint64_t unanswered_ = 0;
+    std::unique_ptr<Announcements> announcements_;
 };
 
 }  // namespace lanserver

@@ -73,15 +73,18 @@ int main(int argc, char** argv) {
     if (!options.quiet) {
         std::cout << "lanserver: " << servers.size() << " servers (" << answering << " answering, " << silent
                   << " silent, " << dead << " dead) on ports " << options.ports << ", for at most "
-                  << options.durationS << " s" << std::endl;
+                  << options.durationS << " s" << (options.announce ? ", announcing" : "") << std::endl;
     }
     responder.run(options.durationS, &stopRequested);
     if (!options.readyFile.empty()) std::remove(options.readyFile.c_str());
     if (!options.quiet) {
         std::cout << "lanserver: answered " << responder.broadcastsAnswered() << " broadcasts and "
                   << responder.queriesAnswered() << " queries (" << responder.datagramsSent()
-                  << " datagrams); left " << responder.queriesUnanswered() << " queries unanswered"
-                  << std::endl;
+                  << " datagrams); left " << responder.queriesUnanswered() << " queries unanswered";
+        if (options.announce)
+            std::cout << "; sent " << responder.hellosSent() << " hellos and " << responder.goodbyesSent()
+                      << " goodbyes";
+        std::cout << std::endl;
     }
     return 0;
 }

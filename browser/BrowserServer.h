@@ -22,6 +22,7 @@ struct ServerLiveness {
     std::int32_t slot;            // 1 + index of the query slot asking it; 0 when none is
     std::uint32_t dueTick;        // when its next query episode may begin
     std::uint32_t heardTick;      // when it last answered (a query or a broadcast)
+    std::uint32_t answeredTick;   // when its last complete reply came
     std::int32_t failedEpisodes;  // episodes in a row given up without a complete reply
     std::uint32_t fingerprint;    // of the pairs last reported; 0: report the next reply
 };

@@ -2,7 +2,9 @@
 // rounds and the end of its first sweep.
 #include "browser/LiveListing.h"
 
+#include "browser/Announcements.h"
 #include "browser/BrowserCore.h"
+#include "browser/PoolRenewal.h"
 #include "browser/BrowserServer.h"
 #include "browser/LiveSchedule.h"
 #include "browser/QueryEngine.h"
@@ -23,6 +25,7 @@ void adoptServers(ServerBrowser* browser, std::uint32_t now) {
         liveness.slot = 0;
         liveness.dueTick = now;
         liveness.heardTick = now;
+        liveness.answeredTick = now - HintAge - 1;
         liveness.failedEpisodes = 0;
         liveness.fingerprint = 0;
         live.listed += liveness.listed;
@@ -102,6 +105,7 @@ std::int32_t liveUpdate(ServerBrowser* browser, std::int32_t firstPort, std::int
     live.announceSocket = platform::InvalidSocket;
     live.poolCheckTick = live.openTick + PoolCheckInterval;
     adoptServers(browser, live.openTick);
+    listenForAnnouncements(browser);
     browser->abortRequested = 0;
     setState(browser, Live);
     return NoError;
@@ -115,6 +119,12 @@ void liveStep(ServerBrowser* browser) {
     const std::uint32_t now = platform::tickCount();
     broadcastStep(browser, now);
     collectAnswers(browser, live::heard);
+    collectAnnouncements(browser);
+    if (browser->state != Live) return;
+    if (reached(now, browser->live.poolCheckTick)) {
+        browser->live.poolCheckTick = now + PoolCheckInterval;
+        renewPoolIfGrown(browser);
+    }
     receivePhase(browser);
     if (browser->state != Live) return;
     timePhase(browser);

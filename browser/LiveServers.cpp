@@ -31,6 +31,7 @@ void vacate(QuerySlot& slot) {
 void markHeard(BrowserServer* server, std::uint32_t now) {
     ServerLiveness& liveness = server->liveness;
     liveness.heardTick = now;
+    liveness.answeredTick = now;
     liveness.failedEpisodes = 0;
     liveness.dueTick = now + RefreshAfter;
 }

@@ -1,8 +1,13 @@
 // Live listing on the simulated LAN: early reports, the first sweep,
 // refreshes, servers gone, later broadcasts, closing the list, and hours
 // of listing on a lossy LAN in a few seconds.
+#include "browser/Announcements.h"
+#include "browser/EngineTesting.h"
 #include "browser/LiveSchedule.h"
+#include "browser/PoolRenewal.h"
 #include "support/BrowserFixture.h"
+
+#include "containers/Allocation.h"
 
 #include <map>
 #include <memory>
@@ -228,6 +233,140 @@ TEST_F(LiveListingTest, ServersListedBeforeAreAskedAtOnceAndGoneIfSilent) {
     const auto gone = timesOf(ServerGone);
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_LE(gone.at("10.0.1.2")[0] - open, browser::GoneAfterEpisodes * browser::RefreshTimeout + 20);
+}
+
+TEST(Announcement, IsReadFromItsFirstKeyAndPort) {
+    struct Case {
+        const char* text;
+        browser::AnnouncementKind kind;
+        std::uint16_t port;
+    };
+    const Case cases[] = {
+        {"\\announce\\22003\\gamename\\ridgeline\\final\\", browser::Hello, 22003},
+        {"\\goodbye\\22010\\gamename\\ridgeline\\final\\", browser::Goodbye, 22010},
+        {"\\announce\\65535", browser::Hello, 65535},
+        {"\\announce\\65536\\", browser::NotAnnouncement, 0},
+        {"\\announce\\0\\", browser::NotAnnouncement, 0},
+        {"\\announce\\\\", browser::NotAnnouncement, 0},
+        {"\\announce\\22x\\", browser::NotAnnouncement, 0},
+        {"\\announce\\220000\\", browser::NotAnnouncement, 0},
+        {"\\Announce\\22000\\", browser::NotAnnouncement, 0},
+        {"\\gamename\\ridgeline\\announce\\22000\\", browser::NotAnnouncement, 0},
+        {"\\status\\", browser::NotAnnouncement, 0},
+        {"", browser::NotAnnouncement, 0},
+    };
+    for (const Case& c : cases) {
+        std::uint16_t port = 0;
+        EXPECT_EQ(browser::readAnnouncement(c.text, &port), c.kind) << c.text;
+        EXPECT_EQ(port, c.port) << c.text;
+    }
+}
+
+// What a live list makes of the datagrams on the announcement port, each
+// sent ten seconds after the list opened.
+TEST_F(LiveListingTest, AnnouncementsAreHintsAndAGoodbyeCountsOnlyFromTheServerItself) {
+    struct Case {
+        const char* what;
+        std::string from;       // address:port of the sender
+        std::string text;
+        bool listedBefore;      // the server at 10.0.1.1:22000 answered the broadcasts
+        const char* afterwards; // "reported", "changed", "gone", "nothing"
+    };
+    const std::string hello = "\\announce\\22000\\gamename\\ridgeline\\final\\";
+    const std::string goodbye = "\\goodbye\\22000\\gamename\\ridgeline\\final\\";
+    const Case cases[] = {
+        {"a hello of a new server", "10.0.1.1:22000", hello, false, "reported"},
+        {"a hello of a listed server that changed", "10.0.1.1:22000", hello, true, "changed"},
+        {"a hello naming another port", "10.0.1.1:22001", hello, false, "nothing"},
+        {"a goodbye of a listed server", "10.0.1.1:22000", goodbye, true, "gone"},
+        {"a goodbye from another port of its machine", "10.0.1.1:22001", "\\goodbye\\22001\\", true, "nothing"},
+        {"a goodbye from another machine", "10.0.1.2:22000", goodbye, true, "nothing"},
+        {"not an announcement", "10.0.1.1:22000", "\\hostname\\x\\final\\", false, "nothing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        makeBrowser(4);
+        events_.clear();
+        eventTicks_.clear();
+        auto reply = c.listedBefore ? addLiveServer("10.0.1.1") : nullptr;
+        ASSERT_EQ(openList(), NoError);
+        runFor(10000);
+        if (!c.listedBefore) reply = addLiveServer("10.0.1.1");  // started after the broadcasts
+        *reply = "\\hostname\\changed\\final\\";
+        const std::size_t before = events_.size();
+        const std::string address = c.from.substr(0, c.from.find(':'));
+        const auto port = static_cast<std::uint16_t>(std::stoi(c.from.substr(c.from.find(':') + 1)));
+        const std::uint32_t sent = lan_.now();
+        lan_.send(SimulatedLan::address(address), port, SimulatedLan::address("10.0.0.1"), browser::AnnouncePort, c.text);
+        runFor(20);
+        std::vector<std::pair<std::int32_t, std::uint32_t>> after;
+        for (std::size_t i = before; i < events_.size(); ++i)
+            after.emplace_back(events_[i].event, eventTicks_[i] - sent);
+        const std::string expected = c.afterwards;
+        if (expected == "nothing") {
+            EXPECT_TRUE(after.empty());
+            EXPECT_EQ(browser_->live.ignored + browser_->live.announcements, 1);
+        } else {
+            ASSERT_EQ(after.size(), 1u);
+            EXPECT_EQ(after[0].first, expected == "gone" ? ServerGone : ServerUpdated);
+            EXPECT_LE(after[0].second, expected == "gone" ? 5u : 10u);  // within a step, or two with the query
+        }
+        browser::closeList(browser_);
+        lan_.removeServer("10.0.1.1", 22000);
+        browser::clear(browser_);
+    }
+}
+
+TEST_F(LiveListingTest, WithoutTheAnnouncementPortTheListGoesOnByBroadcasts) {
+    std::vector<std::string> lines;
+    browser::setTrace(browser_, [](const char* line, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(line);
+    }, &lines);
+    int failure = 0;
+    const platform::Socket other = platform::bindUdpSocket(browser::AnnouncePort, &failure);  // does not share
+    ASSERT_NE(other, platform::InvalidSocket);
+    addLiveServer("10.0.1.1");
+    ASSERT_EQ(openList(), NoError);
+    EXPECT_EQ(lines.at(0), "announcement port 22020 held by another program: servers are found by broadcasts only");
+    runFor(10000);
+    addLiveServer("10.0.1.2");  // a server that announces in vain, found by the next round
+    lan_.send(SimulatedLan::address("10.0.1.2"), 22000, SimulatedLan::address("10.0.0.1"), browser::AnnouncePort,
+              "\\announce\\22000\\");
+    runFor(browser::RoundGapCap);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 2u);
+    platform::closeSocket(other);
+}
+
+// Servers whose values change at every reply, for hours: the pool of texts
+// is renewed and holds what the servers send now, not all they ever sent.
+TEST_F(LiveListingTest, ThePoolOfTextsStaysBoundedWhileValuesChange) {
+    for (int i = 0; i < 20; ++i) {
+        lan_.addServer(serverAddress(i), 22000, [n = 0](SimulatedLan& lan, const SimulatedLan::Datagram& request) mutable {
+            const std::string score = std::to_string(++n);
+            lan.reply(request, "\\score\\" + score + "\\player_0\\p" + score + "\\final\\");
+        });
+    }
+    ASSERT_EQ(openList(), NoError);
+    std::int32_t most = 0;
+    for (int minute = 0; minute < 180; ++minute) {
+        runFor(60000, 20);
+        most = std::max(most, stringpool::size(browser_->stringPool));
+    }
+    EXPECT_EQ(eventsOf(ServerGone).size(), 0u);
+    EXPECT_LT(most, 3000);  // 20 servers changing ~8 times a minute would have left ~60,000
+    for (int i = 0; i < 20; ++i) {
+        const BrowserServer* s = browser::serverAt(browser_, i);
+        EXPECT_EQ(std::string("p") + server::stringValue(s, "score", ""), server::stringValue(s, "player_0", ""));
+    }
+    // Renewal without storage changes nothing.
+    const std::string before = server::stringValue(browser::serverAt(browser_, 0), "score", "");
+    for (long successes = 0; successes < 60; ++successes) {
+        allocation::testing::failAfter(successes);
+        const std::int32_t result = browser::renewPool(browser_);
+        allocation::testing::failAfter(-1);
+        EXPECT_TRUE(result == NoError || result == NoMemory);
+        EXPECT_EQ(server::stringValue(browser::serverAt(browser_, 0), "score", ""), before) << successes;
+    }
 }
 
 // The lossy LAN: a false "gone" would need a dozen queries in a row or

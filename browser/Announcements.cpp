@@ -15,7 +15,7 @@ namespace brenn::browser {
 namespace {
 
 // A hello: a new sender becomes a server to query at once; a listed one is
-// asked at once unless it answered within HintAge.
+// asked at once, or HintAge after its last reply when that came later.
 void hint(ServerBrowser* browser, std::uint32_t address, std::uint16_t port, std::uint32_t now) {
     const std::int32_t index = findServer(browser, address, port);
     if (index == -1) {
@@ -24,9 +24,9 @@ void hint(ServerBrowser* browser, std::uint32_t address, std::uint16_t port, std
         return;
     }
     ServerLiveness& liveness = serverAt(browser, index)->liveness;
-    if (liveness.listed && liveness.slot == 0 && !reached(now, liveness.dueTick) &&
-        reached(now, liveness.answeredTick + HintAge))
-        liveness.dueTick = now;
+    if (!liveness.listed || liveness.slot != 0) return;
+    const std::uint32_t earliest = reached(now, liveness.answeredTick + HintAge) ? now : liveness.answeredTick + HintAge;
+    if (reached(liveness.dueTick, earliest)) liveness.dueTick = earliest;
 }
 
 }  // namespace

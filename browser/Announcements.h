@@ -37,7 +37,7 @@ void listenForAnnouncements(ServerBrowser* browser);
 // Reads what waits on the announcement socket (at most
 // MaxAnnouncementsPerStep): a hello whose port is its sender's asks that
 // server at once (a new one within the bounds of SenderLimits; a listed one
-// heard more than HintAge ago); a goodbye from a listed server's own
+// at once, or HintAge after its last reply); a goodbye from a listed server's own
 // address and port takes it out of the list (ServerGone) at once; anything
 // else is counted in live.ignored.
 void collectAnnouncements(ServerBrowser* browser);

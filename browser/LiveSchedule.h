@@ -33,8 +33,8 @@ constexpr std::uint32_t RefreshTimeout = 2000;
 // all twelve with about 2e-9.
 constexpr std::int32_t GoneAfterEpisodes = 3;
 
-// An announcement asks a listed server again at once only when it was
-// last heard more than this long ago (a burst of them asks once).
+// An announcement asks a listed server again at once, or this long after
+// its last reply when that came later (a burst of them asks once).
 constexpr std::uint32_t HintAge = 1000;
 
 // How often a live listing looks whether its text pool wants renewing.

@@ -2,6 +2,9 @@
 // simulated LAN: updates as the host sees them and the records they fill.
 #include "support/ServiceFixture.h"
 
+#include <functional>
+#include <memory>
+
 namespace brenn::matchmaking::velnar {
 // Reaches the service's private mappings.
 class VelnarLanJoinProbe {
@@ -300,6 +303,55 @@ TEST_F(Service, ALiveListAsTheHostSeesIt) {
     delete service_;  // while the list is open: no hook, nothing left open
     service_ = nullptr;
     EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+// A hosted game started while the list is open, changed, then stopped:
+// with announcements it is listed and gone at once; without (as games
+// that predate them) it is found by the next broadcast and gone once it no
+// longer answers.
+TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
+    struct Case {
+        bool announcing;
+        std::uint32_t listedWithin, changedWithin, goneWithin;  // ms
+    };
+    for (const Case& c : {Case{true, 120, 1010, 5}, Case{false, 30100, 8010, 14100}}) {
+        SCOPED_TRACE(c.announcing ? "announcing" : "not announcing");
+        calls_.clear();
+        goneRecords_.clear();
+        service().setServerGoneHook([](ServerData* record, void* context) {
+            static_cast<Service*>(context)->goneRecords_.push_back(record);
+        }, this);
+        std::unique_ptr<matchmaking::velnar::VelnarLanHost> game(CreateHostClass("game"));
+        game->setAnnouncing(c.announcing);
+        service().serverListLiveUpdate();
+        const auto run = [&](std::uint32_t ms, const std::function<bool()>& until) {
+            const std::uint32_t start = lan_.now();
+            while (lan_.now() - start < ms && !(until && until())) {
+                game->update();
+                service().update();
+                lan_.advance(1);
+            }
+            return lan_.now() - start;
+        };
+        run(10000, nullptr);
+        lan_.setBindAddress("10.0.0.20");
+        ASSERT_EQ(game->startHosting("Gamma", 22000), matchmaking::HostOk);
+        lan_.setBindAddress("10.0.0.1");
+        EXPECT_LE(run(40000, [&] { return !serverCalls().empty(); }), c.listedWithin);
+        ASSERT_EQ(serverCalls().size(), 1u);
+        EXPECT_TRUE(serverCalls()[0].isNew);
+        run(8000, nullptr);  // past the hellos
+        game->setServerValue("info", "mapname", "scree");
+        EXPECT_LE(run(20000, [&] { return serverCalls().size() > 1; }), c.changedWithin);
+        ASSERT_EQ(serverCalls().size(), 2u);
+        EXPECT_STREQ(valueOf(serverCalls()[1].record->infoSection, "mapname"), "scree");
+        game->stopHosting();
+        EXPECT_LE(run(30000, [&] { return !goneRecords_.empty(); }), c.goneWithin);
+        ASSERT_EQ(goneRecords_.size(), 1u);
+        EXPECT_EQ(goneRecords_[0], serverCalls()[0].record);
+        service().closeList();
+        delete goneRecords_[0];
+    }
 }
 
 TEST_F(Service, MappingsOfTheHostEnumerations) {

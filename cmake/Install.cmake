@@ -72,7 +72,11 @@ if(NOT WIN32)
   install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 endif()
 
-# The README and the licence; the Debian packages carry them their own way.
+# The README, the history, the manual and the licence; the Debian packages
+# carry the licence their own way.
+file(GLOB BRENN_DOC_PAGES ${PROJECT_SOURCE_DIR}/docs/*.md)
 if(NOT BRENN_DEBIAN_PACKAGE)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velnarlanjoin COMPONENT development)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/NEWS.md ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velnarlanjoin COMPONENT development)
+  install(FILES ${BRENN_DOC_PAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velnarlanjoin/docs COMPONENT development)
 endif()

@@ -61,7 +61,7 @@ if(BRENN_DEBIAN_PACKAGE)
     "License: Expat\n ${licence}\n")
   string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
   file(WRITE ${debian}/changelog
-    "velnarlanjoin (${PROJECT_VERSION}) unstable; urgency=medium\n\n  * Release ${PROJECT_VERSION}.\n\n"
+    "velnarlanjoin (${PROJECT_VERSION}) unstable; urgency=medium\n\n  * Release ${PROJECT_VERSION}: see NEWS.md.\n\n"
     " -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
   execute_process(COMMAND gzip -9nc ${debian}/changelog OUTPUT_FILE ${debian}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
   foreach(component RUNTIME DEVELOPMENT TOOLS)
@@ -69,8 +69,10 @@ if(BRENN_DEBIAN_PACKAGE)
     install(FILES ${debian}/copyright ${debian}/changelog.gz
       DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${component}_PACKAGE_NAME} COMPONENT ${name})
   endforeach()
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/NEWS.md
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME} COMPONENT development)
+  install(FILES ${BRENN_DOC_PAGES}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME}/docs COMPONENT development)
   # The library's package refreshes the linker cache by dpkg's trigger.
   file(WRITE ${debian}/triggers "activate-noawait ldconfig\n")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${debian}/triggers)

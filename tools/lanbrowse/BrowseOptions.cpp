@@ -32,8 +32,9 @@ const char* usage() {
            "Finds the game's servers on the local network with the LAN join service and\n"
            "prints them as a table. The key map is the one --keymap names, else\n"
            "MultiplayerServers/VelnarKeyMap.ini under the current directory, else the\n"
-           "sample installed with lanbrowse. Exit code 0 when servers answered, 2 when\n"
-           "none did, 1 on errors.\n"
+           "sample installed with lanbrowse. Exit code 0 when servers answered (with\n"
+           "--live: when servers were listed as the list closed), 2 when none did, 1 on\n"
+           "errors, 130 on Ctrl-C (but for --live, where Ctrl-C closes the list).\n"
            "\n"
            "  --sort KEY        sort by KEY (a key map key such as numplayers, or a key\n"
            "                    the servers send)\n"
@@ -41,7 +42,8 @@ const char* usage() {
            "  --mode MODE       how values compare: int, float, text (case-sensitive,\n"
            "                    the default) or nocase\n"
            "  --json            one JSON object per pass instead of the table: hook\n"
-           "                    calls, state codes and every record with its five sections\n"
+           "                    calls, state codes and every record with its five sections;\n"
+           "                    with --live, one JSON object per event instead\n"
            "  --queries N       queries in flight at once, 1 to 64 (default 8)\n"
            "  --watch S         browse again every S seconds (full updates)\n"
            "  --aux             with --watch: aux updates, keeping the servers found\n"
@@ -51,6 +53,10 @@ const char* usage() {
            "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
            "  --timeout S       give a pass up after S seconds (default 30)\n"
            "  --keymap PATH     read the key map from PATH\n"
+           "  --live            keep the list open: servers are shown as they answer,\n"
+           "                    change and go (a table redrawn in place on a terminal,\n"
+           "                    else a line per event) until Ctrl-C or --duration\n"
+           "  --duration S      with --live: close the list after S seconds\n"
            "  --version         the version, then exit\n"
            "  --help            this text\n";
 }
@@ -72,6 +78,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
         else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
         else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
         else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
+        else if (name == "--duration") ok = number(value, 1, 86400, &options->durationS);
         else if (name == "--keymap") {
             options->keyMap = value;
             ok = !value.empty();
@@ -82,6 +89,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
             else if (name == "--json") options->json = true;
             else if (name == "--aux") options->aux = true;
             else if (name == "--trace") options->trace = true;
+            else if (name == "--live") options->live = true;
             else if (name == "--help") options->help = true;
             else if (name == "--version") options->version = true;
             else {
@@ -99,6 +107,14 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
     }
     if (options->aux && options->watchS == 0) {
         *error = "--aux goes with --watch";
+        return false;
+    }
+    if (options->live && options->watchS > 0) {
+        *error = "--live keeps one list open: it does not go with --watch";
+        return false;
+    }
+    if (options->durationS > 0 && !options->live) {
+        *error = "--duration goes with --live";
         return false;
     }
     return true;

@@ -20,6 +20,8 @@ struct BrowseOptions {
     int tickMs = 5;       // pause between two update calls
     int timeoutS = 30;    // a pass that takes longer is given up
     std::string keyMap;   // empty: the usual search (KeyMapFile.h)
+    bool live = false;    // a live list instead of passes
+    int durationS = 0;    // live: close the list after this many seconds; 0: at Ctrl-C
     bool help = false;
     bool version = false;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests: lanserver and lanbrowse, and so the built plug-in, on a
 # simulated LAN of network namespaces joined by a veth pair, with real sockets.
-#   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | hosted
+#   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | live | hosted
 # LANSERVER and LANBROWSE name the programs (CTest sets them), and HOSTGAME
 # the example game that the scenario "hosted" browses. Exit 77 (a
 # skip) only where no network namespace can be made; without root, the
@@ -10,7 +10,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst or hosted}
+scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, live or hosted}
 : "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
 
 source "$root/scripts/lib/simlan.sh"
@@ -145,6 +145,10 @@ empty)
     expect_status 2
     grep -q "no server answered" "$tmp/empty.err" || { echo "FAILED: no message"; show_logs; exit 1; }
     check --json "$tmp/empty.json"
+    ;;
+live)
+    source "$here/live_scenario.sh"
+    live_scenario
     ;;
 hosted)
     # The example game, hosting through the library, on the servers' side.

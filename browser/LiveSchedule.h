@@ -20,14 +20,14 @@ std::uint32_t roundGap(std::int32_t number);
 
 // A listed server is asked again this long after it was last heard (a
 // complete reply, or an answer to a broadcast)...
-constexpr std::uint32_t RefreshAfter = 8000;
+constexpr std::uint32_t RefreshAfter = 10000;
 // ...in query episodes as in a pass (up to MaxQueries queries, each sent
 // after more than RetryInterval without news), each given up this long
 // after its first query, the next one beginning then...
 constexpr std::uint32_t RefreshTimeout = 2000;
 // ...and it is reported gone once this many episodes in a row went
 // without a complete reply: GoneAfterEpisodes * MaxQueries queries
-// unanswered, RefreshAfter + GoneAfterEpisodes * RefreshTimeout ms (14 s)
+// unanswered, RefreshAfter + GoneAfterEpisodes * RefreshTimeout ms (16 s)
 // after it was last heard when slots are free. At 10 % loss each way a
 // query and its one-datagram answer fail together with a chance of 0.19:
 // all twelve with about 2e-9.

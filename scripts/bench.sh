@@ -12,6 +12,8 @@
 #   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
 #                                            listed per condition, K passes a
 #                                            loss case (default 10)
+#   scripts/bench.sh --live [--minutes M]    only the live list's figures, its
+#                                            lossy run M minutes long (default 10)
 # The real-socket benchmarks move the benchmark process into a network
 # namespace of its own (root or user namespaces needed, else they are
 # skipped): their broadcast reaches only that namespace's loopback. The
@@ -24,6 +26,8 @@ keep=""
 passes=yes
 benchmarks=yes
 discovery=""
+live=""
+minutes=10
 runs=3
 discovery_passes=10
 while (( $# )); do
@@ -31,6 +35,8 @@ while (( $# )); do
         --json) keep=$2; shift 2 ;;
         --pass) benchmarks=""; shift ;;
         --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
+        --live) benchmarks=""; passes=""; live=yes; shift ;;
+        --minutes) minutes=$2; shift 2 ;;
         --passes) discovery_passes=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         *) break ;;
@@ -44,7 +50,8 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim lanserver lanbrowse >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_live lanserver lanbrowse \
+    >/dev/null
 
 status=0
 trap 'exit 130' INT
@@ -61,5 +68,9 @@ if [[ -n $passes ]]; then
 fi
 if [[ -n $discovery ]]; then
     "$root/scripts/bench_discovery.sh" "$build" "$discovery_passes" "${keep:+$keep.discovery.jsonl}" || status=1
+fi
+if [[ -n $live ]]; then
+    [[ $minutes =~ ^[1-9][0-9]*$ ]] || { echo "bench: --minutes takes a count" >&2; exit 2; }
+    "$root/scripts/bench_live.sh" "$build" "$minutes" "${keep:+$keep.live.jsonl}" || status=1
 fi
 exit $status

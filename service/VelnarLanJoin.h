@@ -99,7 +99,7 @@ public:
     // queried as soon as it answers the broadcast and reaches the new-server
     // hook as soon as its reply is complete (isNew true when the host holds
     // no record of it), again (isNew false) whenever its values change, and
-    // the gone hook when it stops answering (14 s after it was last heard)
+    // the gone hook when it stops answering (16 s after it was last heard)
     // or says goodbye. The state hook hears HostStateLive once the first
     // sweep is complete, and HostStateIdle when the list is closed. Call
     // update() from the loop while isUpdating() is true, as for a pass. A

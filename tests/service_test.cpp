@@ -314,7 +314,7 @@ TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
         bool announcing;
         std::uint32_t listedWithin, changedWithin, goneWithin;  // ms
     };
-    for (const Case& c : {Case{true, 120, 1010, 5}, Case{false, 30100, 8010, 14100}}) {
+    for (const Case& c : {Case{true, 120, 1010, 5}, Case{false, 30100, 10010, 16100}}) {
         SCOPED_TRACE(c.announcing ? "announcing" : "not announcing");
         calls_.clear();
         goneRecords_.clear();

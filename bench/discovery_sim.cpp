@@ -1,12 +1,13 @@
 // brenn_discovery_sim: whole passes of the browser on the simulated LAN,
 // clean and impaired (bursty loss, duplication, reordering, independent
-// loss), as the browser is now and as it was (the "classic" setting), one
-// JSON object per pass on standard output. scripts/bench_discovery.sh turns
-// them into the discovery table. Deterministic: the same seeds give the
-// same figures on any machine.
-//   brenn_discovery_sim [--servers N] [--passes K]
+// loss), one JSON object per pass on standard output, labelled with the
+// mode given ("after" unless --mode says otherwise: scripts/bench.sh runs
+// the build of an earlier revision as "before"). scripts/bench_discovery.sh
+// turns them into the discovery table. Deterministic: the same seeds give
+// the same figures on any machine.
+//   brenn_discovery_sim [--servers N] [--passes K] [--mode LABEL]
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +82,7 @@ void onEvent(brenn::ServerBrowser*, std::int32_t event, void* instance, void* pa
 }
 
 // One pass on a new LAN: the host steps every 5 ms.
-Pass runPass(const Condition& condition, bool classic, int servers, std::uint32_t seed) {
+Pass runPass(const Condition& condition, int servers, std::uint32_t seed) {
     SimulatedLan lan;
     lan.setImpairment(SimulatedLan::Direction::ToPlayer, condition.impairment, seed);
     lan.setImpairment(SimulatedLan::Direction::FromPlayer, condition.impairment, seed + 1000);
@@ -89,7 +90,6 @@ Pass runPass(const Condition& condition, bool classic, int servers, std::uint32_
     Pass pass;
     brenn::ServerBrowser* browser = brenn::browser::create("bench", "bench", "key", 8, onEvent, 1, &pass);
     if (browser == nullptr) std::exit(1);
-    browser->classic = classic;
     const std::uint32_t start = lan.now();
     brenn::browser::lanUpdate(browser, 1, 22000, 22010, 1);
     while (brenn::browser::state(browser) != brenn::Idle && lan.now() - start < 60000) {
@@ -107,16 +107,18 @@ Pass runPass(const Condition& condition, bool classic, int servers, std::uint32_
 int main(int argc, char** argv) {
     int servers = 100;
     int passes = 10;
+    const char* mode = "after";
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--servers") == 0) servers = std::atoi(argv[i + 1]);
         else if (std::strcmp(argv[i], "--passes") == 0) passes = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--mode") == 0) mode = argv[i + 1];
     }
     const std::vector<Condition> all = conditions();
-    const Pass reference = runPass(all.front(), false, servers, 1);
+    const Pass reference = runPass(all.front(), servers, 1);
     for (const Condition& condition : all) {
-        for (const bool classic : {true, false}) {
+        {
             for (int p = 0; p < passes; ++p) {
-                const Pass pass = runPass(condition, classic, servers, static_cast<std::uint32_t>(17 + 31 * p));
+                const Pass pass = runPass(condition, servers, static_cast<std::uint32_t>(17 + 31 * p));
                 int identical = 0;
                 for (const auto& [endpoint, record] : pass.records) {
                     const auto clean = reference.records.find(endpoint);
@@ -124,7 +126,7 @@ int main(int argc, char** argv) {
                 }
                 std::printf("{\"lan\": \"simulated\", \"condition\": \"%s\", \"mode\": \"%s\", \"pass\": %d, "
                             "\"servers\": %d, \"listed\": %zu, \"identical\": %d, \"pass_ms\": %u, \"sent\": %zu}\n",
-                            condition.name, classic ? "before" : "after", p + 1, servers, pass.records.size(),
+                            condition.name, mode, p + 1, servers, pass.records.size(),
                             identical, pass.elapsed, pass.sent);
             }
         }

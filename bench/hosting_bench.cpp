@@ -2,7 +2,7 @@
 // reply of a typical server built and sent, and floods of status queries
 // drained by one step, with the limits checked after each.
 #include "BenchSupport.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanHost.h"
 
 #include <benchmark/benchmark.h>

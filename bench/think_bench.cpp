@@ -2,7 +2,7 @@
 // sockets (POSIX, loopback of a private network namespace).
 #include "BenchSupport.h"
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <benchmark/benchmark.h>
 

@@ -29,14 +29,22 @@ void hint(ServerBrowser* browser, std::uint32_t address, std::uint16_t port, std
     if (reached(liveness.dueTick, earliest)) liveness.dueTick = earliest;
 }
 
+// "\key\" at the start of text: the length of that much, or 0.
+std::size_t startsWithKey(const char* text, const char* key) {
+    const std::size_t length = std::strlen(key);
+    if (text[0] != '\\' || std::strncmp(text + 1, key, length) != 0 || text[length + 1] != '\\') return 0;
+    return length + 2;
+}
+
 }  // namespace
 
 AnnouncementKind readAnnouncement(const char* text, std::uint16_t* port) {
     AnnouncementKind kind = NotAnnouncement;
-    if (std::strncmp(text, "\\announce\\", 10) == 0) kind = Hello;
-    else if (std::strncmp(text, "\\goodbye\\", 9) == 0) kind = Goodbye;
+    std::size_t skip = startsWithKey(text, wire::AnnounceKey);
+    if (skip != 0) kind = Hello;
+    else if ((skip = startsWithKey(text, wire::GoodbyeKey)) != 0) kind = Goodbye;
     else return NotAnnouncement;
-    const char* digits = text + (kind == Hello ? 10 : 9);
+    const char* digits = text + skip;
     std::uint32_t value = 0;
     const char* c = digits;
     for (; *c >= '0' && *c <= '9' && c - digits < 5; ++c) value = value * 10 + static_cast<std::uint32_t>(*c - '0');

@@ -5,6 +5,8 @@
 // sender, and a goodbye counts only from the server's own address and port.
 #pragma once
 
+#include "protocol/Wire.h"
+
 #include <cstdint>
 
 namespace brenn {
@@ -13,8 +15,8 @@ struct ServerBrowser;
 
 namespace browser {
 
-// The UDP port announcements are sent to, outside the query ports.
-constexpr std::uint16_t AnnouncePort = 22020;
+// The port announcements are sent to.
+constexpr std::uint16_t AnnouncePort = wire::AnnouncePort;
 // The most datagrams read from the announcement port in one step.
 constexpr std::int32_t MaxAnnouncementsPerStep = 1000;
 

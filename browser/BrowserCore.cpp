@@ -2,11 +2,9 @@
 #include "browser/BrowserCore.h"
 
 #include "browser/BrowserServer.h"
-#include "browser/EngineTesting.h"
 #include "browser/QueryEngine.h"
 #include "containers/Allocation.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace brenn::browser {
@@ -18,16 +16,6 @@ constexpr std::int32_t ServerListGrowth = 64;
 void copyName(char (&buffer)[32], const char* text) {
     std::strncpy(buffer, text == nullptr ? "" : text, sizeof buffer - 1);
     buffer[sizeof buffer - 1] = '\0';
-}
-
-// BRENN_DISCOVERY=classic, or BRENN_DISCOVERY=buffer=N: the benchmarks'
-// settings (see the fields in ServerBrowser.h).
-void benchmarkSettings(ServerBrowser* browser) {
-    browser->receiveBufferRequest = DiscoveryReceiveBuffer;
-    const char* setting = std::getenv("BRENN_DISCOVERY");
-    if (setting == nullptr) return;
-    browser->classic = std::strcmp(setting, "classic") == 0;
-    if (std::strncmp(setting, "buffer=", 7) == 0) browser->receiveBufferRequest = std::atoi(setting + 7);
 }
 
 // The first server with this address and port, by walking the list.
@@ -79,7 +67,7 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->discovery.receiveBuffer = -1;
     browser->limits.perAddress = limits::DefaultPerAddress;
     browser->limits.total = limits::DefaultTotal;
-    benchmarkSettings(browser);
+    browser->receiveBufferRequest = DiscoveryReceiveBuffer;
     platform::startSockets();
     return browser;
 }
@@ -188,8 +176,8 @@ std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std
     return walkServers(browser, address, port);
 }
 
-std::int32_t testing::findServerLinear(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port) {
-    return walkServers(browser, address, port);
+void setReceiveBufferRequest(ServerBrowser* browser, std::int32_t bytes) {
+    browser->receiveBufferRequest = bytes > 0 ? bytes : 0;
 }
 
 }  // namespace brenn::browser

@@ -44,15 +44,9 @@ struct ServerBrowser {
     StringPool* stringPool;           // every key and value text of the servers
     ServerIndex serverIndex;          // (address, port) to position in servers
     DiscoveryRounds discovery;        // the broadcasts of the pass
-    // Benchmark settings, read at creation from the environment variable
-    // BRENN_DISCOVERY. "classic" measures the browser as it was: one
-    // broadcast round to 255.255.255.255 only, all ports at once, the
-    // system's receive buffer, one query per server, and a reply complete
-    // with its "\final\" datagram whatever its numbering says.
-    // "buffer=N" asks for N bytes of discovery receive buffer instead of
-    // DiscoveryReceiveBuffer; "buffer=0" asks for none, leaving the
-    // system's default.
-    std::int32_t classic;
+    // Bytes of receive buffer asked for on the discovery socket of the
+    // next pass: DiscoveryReceiveBuffer from creation; 0 asks for none,
+    // leaving the system's default (setReceiveBufferRequest).
     std::int32_t receiveBufferRequest;
     BrowserTrace trace;               // null: no trace
     void* traceContext;
@@ -111,6 +105,11 @@ BrowserServer* addServer(ServerBrowser* browser, std::uint32_t address, std::uin
 // and port (host order), or -1. Constant time through serverIndex; walks the
 // list when the index could not get storage.
 std::int32_t findServer(const ServerBrowser* browser, std::uint32_t address, std::uint16_t port);
+
+// The receive buffer that the discovery socket of the passes started from
+// now on asks for, in bytes; 0 (or less) asks for none and leaves the
+// system's default. A running pass keeps the socket it has.
+void setReceiveBufferRequest(ServerBrowser* browser, std::int32_t bytes);
 
 }  // namespace browser
 

@@ -7,6 +7,7 @@
 #include "browser/QueryEngine.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
+#include "protocol/Wire.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,8 +16,6 @@ namespace brenn::browser {
 
 namespace {
 
-constexpr char StatusQuery[] = "\\status\\";
-constexpr int StatusQueryLength = 8;
 constexpr std::uint32_t SynchronousStepGap = 10;
 // The ports of a round are spread over at most this many ms: a range of
 // thousands of ports goes out in one go, as a single round did before.
@@ -39,7 +38,7 @@ std::uint32_t dueAt(const ServerBrowser* browser) {
     const DiscoveryRounds& plan = browser->discovery;
     const std::int64_t position =
         (plan.nextPort - firstValidPort(plan.firstPort, strideOf(plan))) / strideOf(plan);
-    const std::int64_t spread = browser->classic ? 0 : position * PortSpacing;
+    const std::int64_t spread = position * PortSpacing;
     return RoundStart[plan.round - 1] + static_cast<std::uint32_t>(spread < RoundSpread ? spread : RoundSpread);
 }
 
@@ -52,7 +51,6 @@ void planTargets(ServerBrowser* browser) {
     DiscoveryRounds& plan = browser->discovery;
     plan.targets[0] = platform::BroadcastAddress;
     plan.targetCount = 1;
-    if (browser->classic) return;
     platform::InterfaceAddress interfaces[platform::MaxInterfaces];
     const int count = platform::listInterfaces(interfaces, platform::MaxInterfaces);
     for (int i = 0; i < count; ++i) {
@@ -114,8 +112,9 @@ std::int32_t openBroadcastSocket(ServerBrowser* browser) {
     }
     // More servers answering within a few ms than the system's default
     // buffer holds would be dropped by the kernel. A smaller grant is
-    // no failure: the rounds and the spread still help.
-    const bool ask = !browser->classic && browser->receiveBufferRequest > 0;
+    // no failure: the rounds and the spread still help. A request of 0
+    // asks for nothing and leaves the system's default.
+    const bool ask = browser->receiveBufferRequest > 0;
     browser->discovery.receiveBuffer =
         ask ? platform::setReceiveBuffer(browser->broadcastSocket, browser->receiveBufferRequest) : -1;
     return NoError;
@@ -137,8 +136,8 @@ std::int32_t sendBroadcast(ServerBrowser* browser) {
         if (elapsed < dueAt(browser)) break;
         const std::uint16_t port = platform::hostToNet16(static_cast<std::uint16_t>(plan.nextPort));
         for (std::int32_t t = 0; t < plan.targetCount; ++t) {
-            if (platform::sendTo(browser->broadcastSocket, StatusQuery, StatusQueryLength, plan.targets[t], port) ==
-                StatusQueryLength) {
+            if (platform::sendTo(browser->broadcastSocket, wire::StatusQuery, static_cast<int>(wire::StatusQueryLength),
+                                 plan.targets[t], port) == static_cast<int>(wire::StatusQueryLength)) {
                 ++sent;
                 ++plan.sent;
             } else {
@@ -201,7 +200,7 @@ bool roundsOver(const ServerBrowser* browser) {
 std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t firstPort,
                        std::int32_t lastPort, std::int32_t step) {
     const std::int32_t result =
-        beginBroadcasting(browser, firstPort, lastPort, step, browser->classic ? 1 : MaxRounds);
+        beginBroadcasting(browser, firstPort, lastPort, step, MaxRounds);
     if (result != NoError) return result;
     setState(browser, ListingLan);
     browser->nextIndex = 0;

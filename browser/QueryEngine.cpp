@@ -6,6 +6,7 @@
 #include "browser/LiveListing.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
+#include "protocol/Wire.h"
 
 #include <cstring>
 
@@ -20,7 +21,7 @@ struct QueryText {
 
 constexpr QueryText QueryTexts[] = {
     {"\\basic\\", 7}, {"\\info\\", 6}, {"\\rules\\", 7}, {"\\players\\", 9}, {"\\info\\\\rules\\", 13},
-    {"\\status\\", 8},
+    {wire::StatusQuery, static_cast<std::int32_t>(wire::StatusQueryLength)},
 };
 
 std::int32_t progress(const ServerBrowser* browser) {
@@ -83,7 +84,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     if (length < 0) return giveUp(browser, slot);
     buffer[length] = '\0';
     const bool final = server::holdsFinal(buffer);
-    const std::int32_t part = browser->classic ? 0 : server::replyPart(buffer);
+    const std::int32_t part = server::replyPart(buffer);
     if (part != 0 && (slot.parts & partBit(part)) != 0) {
         trace(browser, "%s:%u: part %d again, ignored", server::address(slot.server),
               static_cast<unsigned>(server::queryPort(slot.server)), static_cast<int>(part));
@@ -143,7 +144,6 @@ std::int32_t receivePhase(ServerBrowser* browser) {
 
 void timePhase(ServerBrowser* browser) {
     const std::uint32_t now = platform::tickCount();
-    const std::int32_t maxQueries = browser->classic ? 1 : MaxQueries;
     for (std::int32_t i = 0; i < browser->slotCount; ++i) {
         QuerySlot& slot = browser->querySlots[i];
         if (slot.server == nullptr) continue;
@@ -155,15 +155,15 @@ void timePhase(ServerBrowser* browser) {
             continue;
         }
         const std::uint32_t quiet = now - lastNews(slot);
-        if (slot.queries >= maxQueries || quiet <= RetryInterval) continue;
+        if (slot.queries >= MaxQueries || quiet <= RetryInterval) continue;
         if (slot.finalPart != 0)
             trace(browser, "%s:%u: reply of %d parts incomplete, asking again (query %d of %d)",
                   server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
-                  static_cast<int>(slot.finalPart), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+                  static_cast<int>(slot.finalPart), static_cast<int>(slot.queries + 1), static_cast<int>(MaxQueries));
         else
             trace(browser, "%s:%u: nothing new for %u ms, asking again (query %d of %d)",
                   server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
-                  static_cast<unsigned>(quiet), static_cast<int>(slot.queries + 1), static_cast<int>(maxQueries));
+                  static_cast<unsigned>(quiet), static_cast<int>(slot.queries + 1), static_cast<int>(MaxQueries));
         sendQuery(slot);
     }
 }

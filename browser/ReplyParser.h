@@ -3,12 +3,13 @@
 #pragma once
 
 #include "browser/BrowserServer.h"
+#include "protocol/Wire.h"
 
 namespace brenn::server {
 
-// The most bytes of one datagram that are read; the receive buffer holds
-// one more for the NUL that makes the datagram a text.
-constexpr int MaxDatagram = 1499;
+// The most bytes of one datagram that are read (protocol/Wire.h); the
+// receive buffer holds one more for the NUL that makes the datagram a text.
+constexpr int MaxDatagram = wire::ReadDatagram;
 
 // True when a reply text (up to its first NUL) holds "\final\": the server
 // has sent the last datagram of its answer.
@@ -27,7 +28,7 @@ void parseReply(BrowserServer* server, char* text);
 bool isStoredKey(const char* key);
 
 // The most datagrams of one numbered reply that are put back together.
-constexpr std::int32_t MaxReplyParts = 64;
+constexpr std::int32_t MaxReplyParts = wire::MaxReplyParts;
 
 // The part number K of a datagram numbered "\queryid\N.K" (the key
 // "queryid" in a key position, read as parseReply reads keys), or 0 when

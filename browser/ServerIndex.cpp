@@ -2,7 +2,6 @@
 #include "browser/ServerIndex.h"
 
 #include "browser/BrowserServer.h"
-#include "browser/EngineTesting.h"
 #include "containers/Allocation.h"
 
 #include <cstring>
@@ -10,9 +9,6 @@
 namespace brenn::serverindex {
 
 namespace {
-
-// Set by browser::testing::disableServerIndex only.
-bool disabled = false;
 
 constexpr std::int32_t MinimumCapacity = 64;
 // Past this the slot array's size in bytes would leave the 32-bit range of
@@ -95,7 +91,7 @@ int grow(ServerIndex* index) {
 }  // namespace
 
 bool usable(const ServerIndex* index, std::int32_t listLength) {
-    return !index->stale && !disabled && index->covered == listLength;
+    return !index->stale && index->covered == listLength;
 }
 
 std::int32_t find(const ServerIndex* index, std::uint32_t address, std::uint16_t port) {
@@ -111,7 +107,7 @@ std::int32_t find(const ServerIndex* index, std::uint32_t address, std::uint16_t
 }
 
 int add(ServerIndex* index, std::uint32_t address, std::uint16_t port, std::int32_t position) {
-    if (index->stale || disabled || position != index->covered) return -1;
+    if (index->stale || position != index->covered) return -1;
     if ((index->used + 1) > index->capacity / 2 && grow(index) != 0) return becomeStale(index);
     place(index->entries, index->capacity, address, port, position, &index->used);
     index->covered = position + 1;
@@ -121,7 +117,6 @@ int add(ServerIndex* index, std::uint32_t address, std::uint16_t port, std::int3
 int rebuild(ServerIndex* index, const DynArray* servers) {
     dropStorage(index);
     index->stale = 0;
-    if (disabled) return -1;
     const std::int32_t count = dynarray::length(servers);
     const std::int32_t capacity = capacityFor(count);
     if (capacity == 0) return becomeStale(index);
@@ -150,9 +145,3 @@ void release(ServerIndex* index) {
 }
 
 }  // namespace brenn::serverindex
-
-namespace brenn::browser::testing {
-
-void disableServerIndex(bool disable) { serverindex::disabled = disable; }
-
-}  // namespace brenn::browser::testing

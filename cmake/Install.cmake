@@ -2,7 +2,10 @@
 # file, the tools with their man pages, the sample key map and the docs.
 # Components: "runtime" (the shared library), "development" (headers, the
 # link library, CMake and pkg-config files), "tools" (lanbrowse, lanserver,
-# man pages, key map); the Debian packages follow them (cmake/Package.cmake).
+# man pages, key map), "simlan" (the simulated LAN's library for hosts'
+# tests, its headers, CMake target VelnarLanJoin::SimLan and pkg-config
+# file velnarlanjoin-simlan); the Debian packages follow them
+# (cmake/Package.cmake).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -18,11 +21,17 @@ set(BRENN_PUBLIC_HEADERS
   service/MatchmakingTypes.h service/VelnarLanHost.h service/HostingTypes.h
   host/JoinMatchmaking.h host/ServerData.h
   keymap/KeyMap.h keymap/KeyMapEntry.h
-  platform/Export.h platform/Platform.h platform/SimulatedLan.h)
+  platform/Export.h platform/Platform.h)
+# The simulated LAN's headers, with its library (the "simlan" component).
+set(BRENN_SIMLAN_HEADERS simlan/SimulatedLan.h simlan/Export.h)
 set(BRENN_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/VelnarLanJoin)
 foreach(header IN LISTS BRENN_PUBLIC_HEADERS)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${BRENN_INCLUDE_DIR}/${folder} COMPONENT development)
+endforeach()
+foreach(header IN LISTS BRENN_SIMLAN_HEADERS)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${header} DESTINATION ${BRENN_INCLUDE_DIR}/${folder} COMPONENT simlan)
 endforeach()
 install(FILES ${BRENN_VERSION_HEADER} DESTINATION ${BRENN_INCLUDE_DIR}/platform COMPONENT development)
 target_include_directories(VelnarLanJoin INTERFACE $<INSTALL_INTERFACE:${BRENN_INCLUDE_DIR}>)
@@ -33,6 +42,14 @@ install(TARGETS VelnarLanJoin EXPORT VelnarLanJoinTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(EXPORT VelnarLanJoinTargets NAMESPACE VelnarLanJoin::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/VelnarLanJoin COMPONENT development)
+# The simulated LAN's library: find_package(VelnarLanJoin COMPONENTS SimLan)
+# gives VelnarLanJoin::SimLan.
+install(TARGETS VelnarLanJoinSimLan EXPORT VelnarLanJoinSimLanTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT simlan NAMELINK_COMPONENT simlan
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT simlan
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simlan)
+install(EXPORT VelnarLanJoinSimLanTargets NAMESPACE VelnarLanJoin::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/VelnarLanJoin COMPONENT simlan)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VelnarLanJoinConfig.cmake.in
   ${PROJECT_BINARY_DIR}/VelnarLanJoinConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/VelnarLanJoin)
@@ -48,6 +65,9 @@ string(REGEX REPLACE "/$" "" BRENN_PC_TO_PREFIX "${BRENN_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/velnarlanjoin.pc.in ${PROJECT_BINARY_DIR}/velnarlanjoin.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/velnarlanjoin.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/velnarlanjoin-simlan.pc.in ${PROJECT_BINARY_DIR}/velnarlanjoin-simlan.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/velnarlanjoin-simlan.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT simlan)
 
 # The tools, the sample key map (lanbrowse finds it from its own folder) and
 # the man pages.

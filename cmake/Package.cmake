@@ -4,6 +4,7 @@
 #     libvelnarlanjoin1     runtime: the shared library (libVelnarLanJoin.so.1)
 #     libvelnarlanjoin-dev  development: headers, the .so link, CMake and pkg-config files
 #     velnarlanjoin         tools: lanbrowse, lanserver, their man pages, the sample key map
+#     libvelnarlanjoin-simlan-dev  simlan: the simulated LAN's library and headers, for hosts' tests
 #   ZIP, from the Windows cross build: everything in one archive.
 set(CPACK_PACKAGE_NAME velnarlanjoin)
 set(CPACK_PACKAGE_VENDOR "The VelnarLanJoin developers")
@@ -27,6 +28,8 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvelnarlanjoin-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME velnarlanjoin)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_SIMLAN_PACKAGE_NAME libvelnarlanjoin-simlan-dev)
+set(CPACK_DEBIAN_SIMLAN_PACKAGE_SECTION libdevel)
 
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "LAN join service for games (plug-in library)
 The plug-in a game host loads to find game servers on the local network:
@@ -42,7 +45,15 @@ set(CPACK_DEBIAN_TOOLS_DESCRIPTION "LAN join service for games (tools)
 lanbrowse lists the game servers on the local network through the
 VelnarLanJoin plug-in; lanserver simulates many game servers, for trying
 and testing hosts. With man pages and the sample key map.")
+set(CPACK_DEBIAN_SIMLAN_DESCRIPTION "LAN join service for games (simulated LAN, for tests)
+The simulated LAN of VelnarLanJoin: in-memory UDP between hosts with a
+manual clock, latency, loss and failure injection, installed in place of
+the plug-in's platform operations, so that a game host's tests can drive
+updates and hosting without sockets. Headers, the library, and CMake
+(find_package(VelnarLanJoin COMPONENTS SimLan)) and pkg-config
+(velnarlanjoin-simlan) files.")
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
+set(CPACK_COMPONENT_SIMLAN_DEPENDS development)
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
 
 # Every Debian package carries its copyright file (the licence, in Debian's
@@ -64,7 +75,7 @@ if(BRENN_DEBIAN_PACKAGE)
     "velnarlanjoin (${PROJECT_VERSION}) unstable; urgency=medium\n\n  * Release ${PROJECT_VERSION}: see NEWS.md.\n\n"
     " -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
   execute_process(COMMAND gzip -9nc ${debian}/changelog OUTPUT_FILE ${debian}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
-  foreach(component RUNTIME DEVELOPMENT TOOLS)
+  foreach(component RUNTIME DEVELOPMENT TOOLS SIMLAN)
     string(TOLOWER ${component} name)
     install(FILES ${debian}/copyright ${debian}/changelog.gz
       DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${component}_PACKAGE_NAME} COMPONENT ${name})

@@ -1,31 +1,15 @@
-// The engine's allocator calls and their failure switch for tests.
+// The engine's allocator calls, as shipped: the C allocator's. Tests link
+// containers/FailingAllocation.cpp in their place.
 #include "containers/Allocation.h"
-
-#include "browser/EngineTesting.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace brenn::allocation {
 
-namespace {
+void* allocate(std::size_t size) { return std::malloc(size); }
 
-long remaining = -1;  // successes left before failures; -1: never fail
-
-bool mayAllocate() {
-    if (remaining < 0) return true;
-    if (remaining == 0) return false;
-    --remaining;
-    return true;
-}
-
-}  // namespace
-
-void* allocate(std::size_t size) { return mayAllocate() ? std::malloc(size) : nullptr; }
-
-void* reallocate(void* block, std::size_t size) {
-    return mayAllocate() ? std::realloc(block, size) : nullptr;
-}
+void* reallocate(void* block, std::size_t size) { return std::realloc(block, size); }
 
 void release(void* block) { std::free(block); }
 
@@ -36,7 +20,5 @@ char* duplicateText(const char* text) {
     if (copy != nullptr) std::memcpy(copy, text, size);
     return copy;
 }
-
-void testing::failAfter(long successes) { remaining = successes; }
 
 }  // namespace brenn::allocation

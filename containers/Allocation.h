@@ -1,14 +1,14 @@
-// The engine's C allocator calls. Tests can make them fail
-// (allocation::testing::failAfter, browser/EngineTesting.h) to check that
-// failures leave everything as it was.
+// The engine's C allocator calls. Tests link a failing variant in their
+// place (containers/AllocationTesting.h) to check that failures leave
+// everything as it was.
 #pragma once
 
 #include <cstddef>
 
 namespace brenn::allocation {
 
-// malloc, realloc and free, unless a failure is armed. Each returns null on
-// failure and then changes nothing (realloc keeps the old block).
+// malloc, realloc and free. Each returns null on failure and then changes
+// nothing (realloc keeps the old block).
 void* allocate(std::size_t size);
 void* reallocate(void* block, std::size_t size);
 void release(void* block);

@@ -12,9 +12,8 @@
 // Checked: the servers are exactly the senders whose answer text held
 // "\final\" during discovery, each once; findServer agrees with the list
 // walk; events come in order; the pass ends with every socket closed.
-#include "browser/EngineTesting.h"
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -77,6 +76,15 @@ bool answerCounts(const std::string& payload) {
     return text.find("\\final\\") != std::string::npos;
 }
 
+// The first server with this address and port, by walking the list.
+std::int32_t walk(const ServerBrowser* b, std::uint32_t address, std::uint16_t port) {
+    for (std::int32_t i = 0; i < browser::serverCount(b); ++i) {
+        const BrowserServer* s = browser::serverAt(b, i);
+        if (s->ip == address && s->queryPort == port) return i;
+    }
+    return -1;
+}
+
 void checkIndex(const ServerBrowser* b) {
     std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
     for (std::int32_t i = 0; i < browser::serverCount(b); ++i) {
@@ -84,7 +92,7 @@ void checkIndex(const ServerBrowser* b) {
         check(seen.insert({s->ip, s->queryPort}).second, "one server per sender");
         check(browser::findServer(b, s->ip, s->queryPort) == i, "findServer");
         check(browser::findServer(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)) ==
-                  browser::testing::findServerLinear(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)),
+                  walk(b, s->ip, static_cast<std::uint16_t>(s->queryPort ^ 0x8000)),
               "findServer of a stranger");
     }
 }

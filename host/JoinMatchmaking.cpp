@@ -16,7 +16,7 @@ ServerData* JoinMatchmaking::createServerData(const std::string& serviceId,
                                               std::uint32_t serverId,
                                               const std::string& address, std::uint32_t port,
                                               brenn::BrowserServer* browserServer) {
-    return RecordLookup::create(*this, serviceId, serverId, address, port, browserServer, true);
+    return RecordLookup::create(*this, serviceId, serverId, address, port, browserServer);
 }
 
 void JoinMatchmaking::notifyNewServerData(ServerData* serverData, std::uint32_t progress,

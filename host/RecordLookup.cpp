@@ -1,5 +1,5 @@
 // RecordLookup, the record side: the index from (address, port) to record
-// beside a JoinMatchmaking's list, and the walk it replaced.
+// beside a JoinMatchmaking's list, and the walk while it cannot be had.
 #include "host/RecordLookup.h"
 
 #include "host/PointerTable.h"
@@ -69,7 +69,7 @@ ServerData* RecordLookup::walk(const JoinMatchmaking& host, const std::string& a
 
 ServerData* RecordLookup::create(JoinMatchmaking& host, const std::string& serviceId, std::uint32_t serverId,
                                  const std::string& address, std::uint32_t port,
-                                 brenn::BrowserServer* browserServer, bool indexed) {
+                                 brenn::BrowserServer* browserServer) {
     // The constructor links the record only once its texts are copied, so a
     // failure there leaves the list as it was.
     ServerData* record = nullptr;
@@ -81,7 +81,7 @@ ServerData* RecordLookup::create(JoinMatchmaking& host, const std::string& servi
     if (record == nullptr) return nullptr;
     // A record the index cannot take stays listed: lookups walk until the
     // index can be made again.
-    if (!indexed || (host.recordIndex_ != nullptr && !enter(*host.recordIndex_, record)))
+    if (host.recordIndex_ != nullptr && !enter(*host.recordIndex_, record))
         dropIndex(host);
     else if (host.recordIndex_ == nullptr)
         indexOf(host);

@@ -1,7 +1,6 @@
 // RecordLookup: how a JoinMatchmaking finds its records and a ServerData the
 // values of its sections, through their indexes or by walking the lists.
-// Internal to the plug-in and not exported; benchmarks and tests reach the
-// walks that the indexes replaced through it. The record side lives in
+// Internal to the plug-in and not exported. The record side lives in
 // RecordLookup.cpp, the value side in ValueLookup.cpp.
 #pragma once
 
@@ -17,34 +16,32 @@ struct RecordLookup {
     // findServerData through host's index, which is made from the list when
     // there is none; walks while storage for it cannot be had.
     static ServerData* find(JoinMatchmaking& host, const std::string& address, std::uint32_t port);
-    // findServerData by walking host's list from the head.
-    static ServerData* walk(const JoinMatchmaking& host, const std::string& address, std::uint32_t port);
 
-    // createServerData. With `indexed` the record enters host's index (a
-    // record the index cannot take is kept and the index dropped); without,
-    // host is left with no index, as the list was before it had one.
+    // createServerData: the record enters host's index (a record the index
+    // cannot take is kept and the index dropped).
     static ServerData* create(JoinMatchmaking& host, const std::string& serviceId, std::uint32_t serverId,
-                              const std::string& address, std::uint32_t port, brenn::BrowserServer* browserServer,
-                              bool indexed);
+                              const std::string& address, std::uint32_t port, brenn::BrowserServer* browserServer);
     // Takes a record that is about to leave host's list out of the index.
     static void forget(JoinMatchmaking& host, ServerData* record);
     // Frees host's index; the next lookup or record made builds it again.
     static void dropIndex(JoinMatchmaking& host);
 
     // ServerData::setValue, and setPlayerValue for player `index`: the value
-    // is found through the section's index when `indexed` and the section is
-    // large, else by walking it. A new value enters every index the section
-    // has, either way.
-    static void setValue(ServerData& record, const char* section, const char* key, const char* value,
-                         bool indexed);
+    // is found through the section's index when the section is large, else
+    // by walking it. A new value enters every index the section has, either
+    // way.
+    static void setValue(ServerData& record, const char* section, const char* key, const char* value);
     static void setPlayerValue(ServerData& record, const char* section, std::int32_t index, const char* key,
-                               const char* value, bool indexed);
+                               const char* value);
     // Keeps record's index of section right for node, just linked at its head.
     static void added(ServerData& record, const ServerDataSection* section, ServerDataValue* node);
     // Frees record's section indexes.
     static void release(ServerData& record);
 
 private:
+    // findServerData by walking host's list from the head, while host's
+    // index cannot be had.
+    static ServerData* walk(const JoinMatchmaking& host, const std::string& address, std::uint32_t port);
     // host's index, made from its list if it has none; null when storage
     // cannot be had.
     static JoinMatchmaking::RecordIndex* indexOf(JoinMatchmaking& host);
@@ -53,7 +50,7 @@ private:
     static bool enter(JoinMatchmaking::RecordIndex& index, ServerData* record);
     // setValue (index null) or setPlayerValue (index the "%i" text).
     static void store(ServerData& record, const char* section, const char* index, const char* key,
-                      const char* value, bool indexed);
+                      const char* value);
 };
 
 }  // namespace brenn::matchmaking

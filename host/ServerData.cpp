@@ -59,12 +59,12 @@ ServerDataSection* ServerData::sectionNamed(const char* name) {
 }
 
 void ServerData::setValue(const char* section, const char* key, const char* value) {
-    RecordLookup::setValue(*this, section, key, value, true);
+    RecordLookup::setValue(*this, section, key, value);
 }
 
 void ServerData::setPlayerValue(const char* section, std::int32_t index, const char* key,
                                 const char* value) {
-    RecordLookup::setPlayerValue(*this, section, index, key, value, true);
+    RecordLookup::setPlayerValue(*this, section, index, key, value);
 }
 
 void ServerData::replaceValue(ServerDataValue* node, const char* value) {

@@ -104,25 +104,24 @@ struct ServerData::ValueLookup {
     }
 };
 
-void RecordLookup::setValue(ServerData& record, const char* section, const char* key, const char* value,
-                            bool indexed) {
-    store(record, section, nullptr, key, value, indexed);
+void RecordLookup::setValue(ServerData& record, const char* section, const char* key, const char* value) {
+    store(record, section, nullptr, key, value);
 }
 
 void RecordLookup::setPlayerValue(ServerData& record, const char* section, std::int32_t index, const char* key,
-                                  const char* value, bool indexed) {
+                                  const char* value) {
     char indexText[12];
     std::snprintf(indexText, sizeof indexText, "%i", static_cast<int>(index));
-    store(record, section, indexText, key, value, indexed);
+    store(record, section, indexText, key, value);
 }
 
 void RecordLookup::store(ServerData& record, const char* section, const char* index, const char* key,
-                         const char* value, bool indexed) {
+                         const char* value) {
     ServerDataSection* chosen = record.sectionNamed(section);
     if (chosen == nullptr || key == nullptr || value == nullptr) return;
     ServerDataValue* node = nullptr;
     bool answered = false;  // by the index, when it could be had
-    if (indexed && chosen->count > SmallSection) {
+    if (chosen->count > SmallSection) {
         if (record.valueLookup_ == nullptr) {
             void* storage = allocation::allocate(sizeof(ServerData::ValueLookup));
             if (storage != nullptr) record.valueLookup_ = new (storage) ServerData::ValueLookup;

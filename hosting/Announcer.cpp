@@ -1,7 +1,7 @@
 // The announcement schedule of a hosted game.
 #include "hosting/Announcer.h"
 
-#include "hosting/GameValues.h"
+#include "protocol/Wire.h"
 
 namespace brenn::hosting {
 
@@ -71,9 +71,17 @@ bool announcementsLeft(const Announcer& announcer) {
     return announcer.goodbyeLeft || announcer.hellosLeft > 0 || announcer.changed;
 }
 
+std::int32_t untilNextAnnouncement(const Announcer& announcer, std::uint32_t now) {
+    if (!announcementsLeft(announcer)) return -1;
+    const std::uint32_t due = announcer.goodbyeLeft    ? announcer.goodbyeAt
+                              : announcer.hellosLeft > 0 ? announcer.nextHello
+                                                         : announcer.lastSent + ChangeSpacing;
+    return reached(due, now) ? 0 : static_cast<std::int32_t>(due - now);
+}
+
 std::string announcementText(Announcement kind, std::uint16_t port) {
-    const char* word = kind == GoodbyeAnnouncement ? "goodbye" : "announce";
-    return std::string("\\") + word + "\\" + std::to_string(port) + "\\gamename\\" + GameName + "\\final\\";
+    const char* key = kind == GoodbyeAnnouncement ? wire::GoodbyeKey : wire::AnnounceKey;
+    return std::string("\\") + key + "\\" + std::to_string(port) + "\\gamename\\" + wire::GameName + "\\final\\";
 }
 
 }  // namespace brenn::hosting

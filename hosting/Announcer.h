@@ -8,8 +8,6 @@
 
 namespace brenn::hosting {
 
-// The port live browsers hear announcements on, outside the query ports.
-constexpr std::uint16_t AnnouncePort = 22020;
 // Hello copies after a start, at these ms from it, each later by up to
 // HelloJitter ms, so that games started together do not send at once.
 constexpr std::uint32_t HelloDelays[] = {0, 1000, 3000};
@@ -68,9 +66,13 @@ Announcement nextAnnouncement(Announcer* announcer, std::uint32_t now);
 // True while a hello, change or goodbye copy is still to come.
 bool announcementsLeft(const Announcer& announcer);
 
-// The datagram of an announcement from a game on port (host byte order):
-// "\announce\PORT\gamename\ridgeline\final\" for a hello or change,
-// "\goodbye\PORT\gamename\ridgeline\final\" for a goodbye.
+// Ms from tick now until the next announcement is due (0: due now), or -1
+// when none is left; for a caller that sleeps between announcements.
+std::int32_t untilNextAnnouncement(const Announcer& announcer, std::uint32_t now);
+
+// The datagram of an announcement from a game on port (host byte order),
+// as protocol/Wire.h gives it: "announce" for a hello or change, "goodbye"
+// for a goodbye.
 std::string announcementText(Announcement kind, std::uint16_t port);
 
 }  // namespace brenn::hosting

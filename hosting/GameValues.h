@@ -2,6 +2,7 @@
 #pragma once
 
 #include "hosting/ReplyBuilder.h"
+#include "protocol/Wire.h"
 #include "service/HostingTypes.h"
 
 #include <cstddef>
@@ -13,13 +14,13 @@
 namespace brenn::hosting {
 
 // The game name every reply carries under "gamename".
-constexpr char GameName[] = "ridgeline";
+constexpr const char* GameName = wire::GameName;
 // Player slots: indexes 0 to MaxPlayerSlots - 1, as many as a browser reads.
 constexpr std::int32_t MaxPlayerSlots = 256;
 // The player limit until the host sets one.
 constexpr std::int32_t DefaultPlayerLimit = 16;
 // The most datagrams one reply may take.
-constexpr std::size_t MaxReplyDatagrams = 64;
+constexpr std::size_t MaxReplyDatagrams = wire::MaxReplyParts;
 
 // The reply holds hostname, gamename, numplayers and maxplayers first, then
 // the server values by section (basic, info, rules, teams) in the order

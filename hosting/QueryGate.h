@@ -4,6 +4,7 @@
 #include "hosting/SenderBuckets.h"
 #include "hosting/TokenBucket.h"
 #include "platform/Platform.h"
+#include "protocol/Wire.h"
 #include "service/HostingTypes.h"
 
 #include <cstdint>
@@ -23,9 +24,9 @@ enum Verdict : std::int32_t {
 // query makes the gate list them again.
 constexpr std::uint32_t InterfaceListAge = 5000;
 
-// The query text a hosted game answers, and its length.
-constexpr char StatusQuery[] = "\\status\\";
-constexpr int StatusQueryLength = 8;
+// The query text a hosted game answers, and its length (protocol/Wire.h).
+constexpr const char* StatusQuery = wire::StatusQuery;
+constexpr int StatusQueryLength = static_cast<int>(wire::StatusQueryLength);
 
 // True when limits are within their ranges (rates and bursts 1 to 1000000).
 bool validLimits(const matchmaking::HostLimits& limits);

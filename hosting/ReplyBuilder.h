@@ -2,6 +2,8 @@
 // each datagram numbered, "\final\" in the last.
 #pragma once
 
+#include "protocol/Wire.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,8 +14,9 @@ namespace brenn::hosting {
 
 using Pair = std::pair<std::string, std::string>;
 
-// Largest datagram a reply is split into; browsers read at most 1499 bytes.
-constexpr std::size_t MaxDatagram = 1400;
+// Largest datagram a reply is split into (protocol/Wire.h: below what
+// browsers read).
+constexpr std::size_t MaxDatagram = wire::ReplyDatagram;
 // Room kept in every datagram for its tail: "\final\", "\queryid\" and
 // "<query>.<part>" with a 32-bit query number.
 constexpr std::size_t TailRoom = 40;

@@ -2,20 +2,22 @@
 # The discovery benchmark, run by scripts/bench.sh --discovery: how many of
 # the servers running are listed, per condition, over several passes, with
 # the pass time and the datagrams the player sent per pass, for the browser
-# as it is ("after") beside the browser as it was ("before",
-# BRENN_DISCOVERY=classic), measured in the same run:
+# as it is ("after") beside the browser as it was ("before": the programs of
+# the earlier revision's build, made by scripts/bench.sh), measured in the
+# same run:
 # - real sockets on a namespaced LAN (scripts/lib/simlan.sh), lanbrowse
 #   against lanserver: loss of 0, 1, 5, 10 and 20 % of the frames both ways
 #   (an nftables rule on each veth end; at 10 and 20 % also with the link
 #   addresses known, see simlan_known_neighbours), bursts of 100 to 1000 servers
 #   answering at once over the 11 ports and all on one port (also with the
-#   system's default receive buffer, BRENN_DISCOVERY=buffer=0, and with a
+#   system's default receive buffer, lanbrowse --receive-buffer 0, and with a
 #   16 ms step), and a player with two networks and a third interface
 #   holding the default route;
 # - the simulated LAN (brenn_discovery_sim): bursty loss, duplication and
-#   reordering, every listed record compared with the clean LAN's.
+#   reordering, every listed record compared with the clean LAN's ("before"
+#   only when the earlier revision has brenn_discovery_sim).
 # Prints the table of scripts/discovery_table.py.
-#   scripts/bench_discovery.sh BUILD_DIR [PASSES] [JSON_LINES_FILE]
+#   scripts/bench_discovery.sh BUILD_DIR BEFORE_BUILD_DIR [PASSES] [JSON_LINES_FILE]
 # PASSES (default 10) is the passes per loss case; bursts and segments run
 # a third of it (at least 2). Needs root for the namespaces and skips with a
 # message otherwise; it never broadcasts outside the namespaces it made and
@@ -24,10 +26,11 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$1
-passes=${2:-10}
-keep=${3:-}
+before=$2
+passes=${3:-10}
+keep=${4:-}
 LANSERVER="$build/tools/lanserver/lanserver"
-browse="$build/tools/lanbrowse/lanbrowse"
+declare -A browse=([after]="$build/tools/lanbrowse/lanbrowse" [before]="$before/tools/lanbrowse/lanbrowse")
 few=$((passes / 3 > 2 ? passes / 3 : 2))
 
 source "$root/scripts/lib/simlan.sh"
@@ -35,7 +38,13 @@ tmp=$(mktemp -d)
 simlan_on_exit "$tmp"
 
 results="$tmp/discovery.jsonl"
-"$build/bench/brenn_discovery_sim" --servers 100 --passes "$passes" >"$results"
+"$build/bench/brenn_discovery_sim" --servers 100 --passes "$passes" --mode after >"$results"
+# An earlier revision's program labels its own passes; only its "before"
+# ones count (a revision that had both behaviours prints both).
+if [[ -x $before/bench/brenn_discovery_sim ]]; then
+    "$before/bench/brenn_discovery_sim" --servers 100 --passes "$passes" --mode before |
+        grep '"mode": "before"' >>"$results" || true
+fi
 
 if ! simlan_can_use_veth || ! command -v nft >/dev/null; then
     echo "discovery: the real-socket cases are skipped: they need root and nftables for their namespaced LAN"
@@ -43,14 +52,15 @@ if ! simlan_can_use_veth || ! command -v nft >/dev/null; then
     exit 0
 fi
 
-# measure CONDITION MODE SETTING COUNT PASSES [LANBROWSE OPTIONS...]: PASSES
-# full passes of lanbrowse (BRENN_DISCOVERY=SETTING), one result line each.
+# measure CONDITION MODE BUILD COUNT PASSES [LANBROWSE OPTIONS...]: PASSES
+# full passes of the lanbrowse of BUILD (before or after), one result line
+# each.
 measure() {
-    local condition=$1 mode=$2 setting=$3 count=$4 runs=$5
+    local condition=$1 mode=$2 which=$3 count=$4 runs=$5
     shift 5
     [[ $known == yes ]] || ip -n "$SIMLAN_PLAYER" neigh flush all
     simlan_count_udp
-    (cd "$root" && BRENN_DISCOVERY=$setting simlan_player "$browse" --json --watch 1 --passes "$runs" --timeout 60 "$@") \
+    (cd "$root" && simlan_player "${browse[$which]}" --json --watch 1 --passes "$runs" --timeout 60 "$@") \
         >"$tmp/pass.json" 2>"$tmp/pass.err" || [[ $? -eq 2 ]] || { cat "$tmp/pass.err" >&2; return 1; }
     python3 "$root/scripts/discovery_table.py" --record "$condition" "$mode" "$count" "$(simlan_udp_sent)" "$*" \
         <"$tmp/pass.json" >>"$results"
@@ -60,8 +70,8 @@ measure() {
 both() {
     local condition=$1 count=$2 runs=$3
     shift 3
-    measure "$condition" before classic "$count" "$runs" "$@"
-    measure "$condition" after "" "$count" "$runs" "$@"
+    measure "$condition" before before "$count" "$runs" "$@"
+    measure "$condition" after after "$count" "$runs" "$@"
 }
 
 start_servers() {
@@ -96,11 +106,12 @@ for count in 100 200 500 1000; do
         [[ $layout == "one port" ]] && ports=22000
         start_servers --servers "$count" --ports "$ports"
         both "burst of $count, $layout" "$count" "$few" --queries 64
-        measure "burst of $count, $layout" "after, stock buffer" buffer=0 "$count" "$few" --queries 64
+        measure "burst of $count, $layout" "after, stock buffer" after "$count" "$few" --queries 64 \
+            --receive-buffer 0
         if ((count == 1000)); then
             both "burst of $count, $layout, 16 ms step" "$count" "$few" --queries 64 --tick 16
-            measure "burst of $count, $layout, 16 ms step" "after, stock buffer" buffer=0 "$count" "$few" \
-                --queries 64 --tick 16
+            measure "burst of $count, $layout, 16 ms step" "after, stock buffer" after "$count" "$few" \
+                --queries 64 --tick 16 --receive-buffer 0
         fi
         simlan_stop_servers
     done

@@ -4,10 +4,10 @@
 # with 10, 100 and 1000 servers answering at once or 20 ms late, and
 # brenn_pass (a host on the plug-in's public interface calling update() in a
 # tight loop) with 8 and 64 queries at once, each case for the browser as it
-# is and as it was (BRENN_DISCOVERY=classic), counting the queries the
-# player sent. Prints the table of scripts/pass_table.py; exits non-zero
+# is and as it was (brenn_pass of the earlier revision's build, made by
+# scripts/bench.sh), counting the queries the player sent. Prints the table of scripts/pass_table.py; exits non-zero
 # when a target is missed.
-#   scripts/bench_pass.sh BUILD_DIR [RUNS] [JSON_LINES_FILE]
+#   scripts/bench_pass.sh BUILD_DIR BEFORE_BUILD_DIR [RUNS] [JSON_LINES_FILE]
 # Each case runs RUNS times (default 3); the table shows the median run.
 # Needs root for the namespaces, and skips with a message otherwise. It never
 # broadcasts outside the namespaces it made, and removes them at the end,
@@ -16,10 +16,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$1
-runs=${2:-3}
-keep=${3:-}
+before=$2
+runs=${3:-3}
+keep=${4:-}
 LANSERVER="$build/tools/lanserver/lanserver"
-pass="$build/bench/brenn_pass"
+declare -A pass=([after]="$build/bench/brenn_pass" [before]="$before/bench/brenn_pass")
+[[ -x ${pass[before]} ]] || { echo "whole pass: the earlier revision has no brenn_pass" >&2; exit 1; }
 
 source "$root/scripts/lib/simlan.sh"
 if ! simlan_can_use_veth; then
@@ -55,15 +57,13 @@ for servers in 10 100 1000; do
         for queries in 8 64; do
             for ((run = 1; run <= runs; run++)); do
                 for behaviour in before after; do
-                    setting=""
-                    [[ $behaviour == before ]] && setting=classic
                     # Every run starts with the host knowing no server's link
                     # address, as on a LAN it never talked to: each first query
                     # also resolves its address (ARP), on the host's CPU.
                     ip -n "$SIMLAN_PLAYER" neigh flush all
                     simlan_count_udp
                     # The key map is read from the current directory.
-                    line=$(cd "$root" && BRENN_DISCOVERY=$setting simlan_player "$pass" --queries "$queries" \
+                    line=$(cd "$root" && simlan_player "${pass[$behaviour]}" --queries "$queries" \
                         --ping "$first" "${pings[@]}" --timeout 60) ||
                         { echo "whole pass: $servers servers, $queries queries, ${delay} ms: the pass failed" >&2; exit 1; }
                     echo "{\"servers\": $servers, \"delay_ms\": $delay, \"spread_ms\": $spread, \"run\": $run," \

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Turns the benchmark program's JSON output into one compact table, with
-each figure's share of a 60 Hz frame (16.7 ms), then checks the targets."""
+each figure's share of a 60 Hz frame (16.7 ms) and, given the JSON of an
+earlier revision's build (scripts/bench.sh --before), its figure for the
+same benchmark; then checks the targets.
+    bench_table.py AFTER.json [BEFORE.json]"""
 import json
 import sys
 
@@ -29,14 +32,26 @@ def share(ns):
     return f"{percent:.0f} %" if percent >= 10 else f"{percent:.2g} %"
 
 
-def main(path):
+def cpu_times(path):
+    """Benchmark name to CPU ns, for the runs without errors; {} for no file."""
+    try:
+        with open(path) as f:
+            data = json.load(f)
+    except (OSError, ValueError):
+        return {}
+    return {b["name"]: b["cpu_time"] * UNIT_NS[b["time_unit"]]
+            for b in data.get("benchmarks", []) if not b.get("error_occurred")}
+
+
+def main(path, before_path=None):
     with open(path) as f:
         data = json.load(f)
+    before = cpu_times(before_path) if before_path else {}
     rows, times = [], {}
     for b in data["benchmarks"]:
         name = b["name"]
         if b.get("error_occurred"):
-            rows.append((name, "skipped", "", b.get("error_message", "")))
+            rows.append((name, "skipped", "", "", b.get("error_message", "")))
             continue
         ns = b["cpu_time"] * UNIT_NS[b["time_unit"]]
         times[name] = ns
@@ -48,10 +63,12 @@ def main(path):
                 extra.append(rate(b[counter], " " + counter))
         if "bytes/record" in b:
             extra.append(f"{b['bytes/record']:.0f} B/record")
-        rows.append((name, duration(ns), share(ns), ", ".join(extra)))
+        then = before.get(name)
+        rows.append((name, duration(ns), share(ns), f"{duration(then)} ({then / ns:.2g}x)" if then else "",
+                     ", ".join(extra)))
 
-    header = ("benchmark", "CPU time/op", "of a frame", "throughput")
-    widths = [max(len(r[i]) for r in rows + [header]) for i in range(4)]
+    header = ("benchmark", "CPU time/op", "of a frame", "before", "throughput")
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(5)]
     line = lambda r: "  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip()
     print(line(header))
     print("  ".join("-" * w for w in widths))
@@ -63,9 +80,7 @@ def main(path):
     idle = [v for k, v in times.items() if k.startswith("think/") and k.endswith("/sim")]
     if idle:
         checks.append((f"think with nothing to do, simulated: worst {duration(max(idle))}", max(idle) < 2000, "< 2 us"))
-    lin, idx = times.get("flood/linear/10000"), times.get("flood/indexed/10000")
-    if lin and idx:
-        checks.append((f"flood of 10000 senders: linear walk / index = {lin / idx:.1f}x", lin / idx >= 20, ">= 20x"))
+    idx = times.get("flood/indexed/10000")
     lan = times.get("flood/lan-only/10000")
     if lan and idx:
         checks.append((f"simulated LAN's share of the indexed flood step: {lan / idx * 100:.0f} %", True, "(information)"))
@@ -83,9 +98,6 @@ def main(path):
     if small and large:
         checks.append((f"per-record cost of filling, indexed: {duration(small)} at 1000, {duration(large)} at 10000"
                        f" ({large / small:.2f}x)", large / small <= 1.5, "10000 within 1.5x of 1000"))
-    walked = per_record.get("records/walk/10000")
-    if walked and large:
-        checks.append((f"filling 10000 records: walk / index = {walked / large:.1f}x per record", True, "(information)"))
     pooled = next((b for b in data["benchmarks"] if b["name"] == "parseReply/pooled" and "bytes_per_second" in b), None)
     if pooled:
         mbs = pooled["bytes_per_second"] / 1e6
@@ -97,4 +109,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None))

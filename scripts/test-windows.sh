@@ -97,7 +97,7 @@ product_build() {
     step "cross-building the 32-bit plug-in"
     nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
-    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin lanbrowse
+    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin VelnarLanJoinSimLan lanbrowse
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
@@ -107,24 +107,30 @@ native_build() {
     nice cmake --build "$native" -j"$jobs" --target lanserver lanbrowse >/dev/null
 }
 
-# check_exports BUILD_DIR ARCH: the export table of the plug-in DLL built
-# there, against the rules the shared library's exports meet too
-# (tests/package/exports.rules).
+# check_exports BUILD_DIR ARCH: the export tables of the plug-in DLL and of
+# the simulated LAN's DLL built there, against the rules the shared
+# libraries' exports meet too (tests/package/exports.rules and
+# simlan-exports.rules); and the plug-in holds no test or benchmark code.
 check_exports() {
-    local dir=$1 arch=$2 dll actual
+    local dir=$1 arch=$2 problems=0 name rules dll actual
+    for name in VelnarLanJoin VelnarLanJoinSimLan; do
+        rules=$root/tests/package/exports.rules
+        [[ $name == VelnarLanJoinSimLan ]] && rules=$root/tests/package/simlan-exports.rules
+        dll=$(find "$dir" -maxdepth 3 -name "$name.dll" -print -quit)
+        if [[ -z $dll ]]; then
+            echo "$name.dll was not built in $dir" >&2
+            return 1
+        fi
+        step "checking the exports of the $arch $(basename "$dll")"
+        actual=$dir/exports-$name.txt
+        "$arch-w64-mingw32-objdump" -p "$dll" |
+            sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' |
+            sort >"$actual"
+        "$root/tests/package/match-exports.sh" "$rules" <"$actual" || problems=1
+        echo "$(wc -l <"$actual") exports of the $arch $name.dll"
+    done
     dll=$(find "$dir" -maxdepth 3 -name 'VelnarLanJoin.dll' -print -quit)
-    if [[ -z $dll ]]; then
-        echo "VelnarLanJoin.dll was not built in $dir" >&2
-        return 1
-    fi
-    step "checking the exports of the $arch $(basename "$dll")"
-    actual=$dir/exports.txt
-    "$arch-w64-mingw32-objdump" -p "$dll" |
-        sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p' |
-        sort >"$actual"
-    local problems=0
-    "$root/tests/package/match-exports.sh" <"$actual" || problems=1
-    echo "$(wc -l <"$actual") exports of the $arch DLL, CreateJoinClass undecorated"
+    NM=$arch-w64-mingw32-nm "$root/tests/package/check-no-test-code.sh" "$dll" || problems=1
     return $problems
 }
 

@@ -3,6 +3,7 @@
 #include "service/VelnarLanJoin.h"
 
 #include "browser/ServerBrowser.h"
+#include "protocol/Wire.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,6 @@ namespace brenn::matchmaking::velnar {
 
 namespace {
 
-constexpr char GameName[] = "ridgeline";
 constexpr char Missing[] = "(NONE)";
 
 }  // namespace
@@ -50,7 +50,7 @@ void VelnarLanJoin::onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t e
 
 void VelnarLanJoin::onServerUpdated(void* browserServer, std::uint32_t progress) {
     auto* server = static_cast<brenn::BrowserServer*>(browserServer);
-    if (std::strcmp(server::stringValue(server, "gamename", GameName), GameName) != 0) return;
+    if (std::strcmp(server::stringValue(server, "gamename", wire::GameName), wire::GameName) != 0) return;
 
     // The address text lies in the platform's conversion buffer: copy it now.
     const std::string address = server::address(server);

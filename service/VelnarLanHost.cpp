@@ -5,6 +5,7 @@
 #include "hosting/GameValues.h"
 #include "hosting/QueryGate.h"
 #include "platform/Platform.h"
+#include "protocol/Wire.h"
 
 #include <new>
 
@@ -12,8 +13,6 @@ namespace brenn::matchmaking::velnar {
 
 namespace {
 
-constexpr std::uint16_t FirstPort = 22000;
-constexpr std::uint16_t LastPort = 22010;
 // Room for one query and a byte more, so that a longer datagram reads as
 // longer than a query (a receive cuts what does not fit).
 constexpr int QueryBuffer = hosting::StatusQueryLength + 1;
@@ -51,7 +50,7 @@ struct VelnarLanHost::State {
     // to each interface's broadcast address; a send that fails is skipped.
     void announce(platform::Socket s, std::uint16_t from, hosting::Announcement kind) {
         const std::string text = hosting::announcementText(kind, from);
-        const std::uint16_t to = platform::hostToNet16(hosting::AnnouncePort);
+        const std::uint16_t to = platform::hostToNet16(wire::AnnouncePort);
         platform::InterfaceAddress interfaces[platform::MaxInterfaces];
         const int count = platform::listInterfaces(interfaces, platform::MaxInterfaces);
         std::uint32_t targets[platform::MaxInterfaces + 1] = {platform::BroadcastAddress};
@@ -150,8 +149,8 @@ HostResult VelnarLanHost::startHosting(const std::string& hostName, std::uint32_
     if (port > 65535) return HostBadPort;
     state->closeLeaving();
     if (platform::startSockets() != 0) return HostSocketFailed;
-    const std::uint16_t first = port == 0 ? FirstPort : static_cast<std::uint16_t>(port);
-    const std::uint16_t last = port == 0 ? LastPort : first;
+    const std::uint16_t first = port == 0 ? wire::FirstPort : static_cast<std::uint16_t>(port);
+    const std::uint16_t last = port == 0 ? wire::LastPort : first;
     int failure = platform::BindFailed;
     platform::Socket socket = platform::InvalidSocket;
     std::uint16_t bound = first;

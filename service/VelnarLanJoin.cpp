@@ -2,6 +2,8 @@
 #include "service/VelnarLanJoin.h"
 
 #include "browser/ServerBrowser.h"
+#include "protocol/Wire.h"
+#include "service/HostMappings.h"
 #include "platform/Platform.h"
 
 #include <cstdlib>
@@ -12,9 +14,9 @@ namespace brenn::matchmaking::velnar {
 
 namespace {
 
-constexpr std::int32_t FirstPort = 22000;
-constexpr std::int32_t LastPort = 22010;
 constexpr char KeyMapPath[] = "\\MultiplayerServers\\VelnarKeyMap.ini";
+static_assert(VelnarLanJoin::DefaultReceiveBuffer == browser::DiscoveryReceiveBuffer,
+              "the documented default is the engine's");
 
 // The game's six-letter secret key, kept out of the binary's plain text.
 void buildSecretKey(char (&key)[7]) {
@@ -78,7 +80,7 @@ void VelnarLanJoin::startUpdate(bool fresh) {
     updateProblem = UpdateFine;
     updating = true;
     if (fresh && browser::clear(browser) != brenn::NoError) updateProblem = UpdateKeptServers;
-    if (browser::lanUpdate(browser, 1, FirstPort, LastPort, 1) != brenn::NoError) {
+    if (browser::lanUpdate(browser, 1, wire::FirstPort, wire::LastPort, 1) != brenn::NoError) {
         // Nothing could be sent: the update ends here, and ends for the
         // host as every update does, so that its loop on isUpdating ends.
         updateProblem = UpdateNoSocket;
@@ -91,7 +93,7 @@ void VelnarLanJoin::serverListLiveUpdate() {
     if (browser::state(browser) != brenn::Idle) return;
     updateProblem = UpdateFine;
     updating = true;
-    if (browser::liveUpdate(browser, FirstPort, LastPort, 1) != brenn::NoError) {
+    if (browser::liveUpdate(browser, wire::FirstPort, wire::LastPort, 1) != brenn::NoError) {
         updateProblem = UpdateNoSocket;
         updating = false;
         serverStateChanged(HostStateIdle);
@@ -144,15 +146,13 @@ UpdateProblem VelnarLanJoin::getUpdateProblem() const { return updateProblem; }
 
 void VelnarLanJoin::setTraceHook(TraceHook hook, void* context) { browser::setTrace(browser, hook, context); }
 
-std::int32_t VelnarLanJoin::getVelnarQueryType(QueryType queryType) {
-    if (queryType >= 0 && queryType <= 5) return static_cast<std::int32_t>(queryType);
-    return queryType == 6 ? 7 : static_cast<std::int32_t>(brenn::Status);
-}
+void VelnarLanJoin::setReceiveBufferRequest(std::int32_t bytes) { browser::setReceiveBufferRequest(browser, bytes); }
 
-std::int32_t VelnarLanJoin::getVelnarCompareMode(CompareMode mode) {
-    if (mode >= 0 && mode <= 3) return static_cast<std::int32_t>(mode);
-    return static_cast<std::int32_t>(brenn::CaseSensitive);
-}
+std::int32_t VelnarLanJoin::getReceiveBufferRequest() const { return browser->receiveBufferRequest; }
+
+std::int32_t VelnarLanJoin::getVelnarQueryType(QueryType queryType) { return engineQueryType(queryType); }
+
+std::int32_t VelnarLanJoin::getVelnarCompareMode(CompareMode mode) { return engineCompareMode(mode); }
 
 }  // namespace brenn::matchmaking::velnar
 

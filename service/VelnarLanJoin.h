@@ -93,6 +93,15 @@ public:
     // of a reply that came twice, replies given up, the receive buffer the
     // system granted. Costs nothing while unset.
     void setTraceHook(TraceHook hook, void* context);
+    // The receive buffer, in bytes, that an update asks the system for on
+    // its discovery socket, so that servers answering the broadcast all at
+    // once are not dropped by a full buffer: DefaultReceiveBuffer (1 MiB)
+    // unless set. 0 (or less) asks for nothing and keeps the system's
+    // default. The system may grant less (Linux caps it at
+    // net.core.rmem_max; the trace tells the grant). Takes effect at the
+    // next update request; a running update keeps its socket.
+    void setReceiveBufferRequest(std::int32_t bytes);
+    std::int32_t getReceiveBufferRequest() const;
 
     // Opens a live list (ignored while an update or a live list runs): the
     // servers listed before are kept and asked at once; every server is
@@ -126,6 +135,8 @@ public:
     // The most player values written per key map entry and server, whatever
     // "numplayers" a server claims.
     static constexpr std::int32_t MaxPlayers = 256;
+    // The receive buffer asked for unless setReceiveBufferRequest says otherwise.
+    static constexpr std::int32_t DefaultReceiveBuffer = 1 << 20;
 
 private:
     std::int32_t getVelnarQueryType(QueryType queryType);

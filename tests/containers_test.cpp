@@ -1,5 +1,5 @@
 // DynArray, HashTable, the string hash and the element functions.
-#include "browser/EngineTesting.h"
+#include "containers/AllocationTesting.h"
 #include "containers/Allocation.h"
 #include "containers/DynArray.h"
 #include "containers/HashTable.h"

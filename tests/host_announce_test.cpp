@@ -1,7 +1,7 @@
 // A hosted game's announcements to live browsers, through the plug-in's
 // public interface on the simulated LAN: what is sent, when, to where, and
 // nothing at all unless the host asks.
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanJoin.h"
 
 #include <gtest/gtest.h>

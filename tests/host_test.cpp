@@ -1,8 +1,7 @@
 // Tests of the host model: ServerData records and the JoinMatchmaking list
 // and hooks.
-#include "browser/EngineTesting.h"
+#include "containers/AllocationTesting.h"
 #include "host/JoinMatchmaking.h"
-#include "host/RecordLookup.h"
 #include "host/ServerData.h"
 
 #include <gtest/gtest.h>
@@ -56,15 +55,34 @@ Values walkSection(const ServerDataSection& section) {
     return values;
 }
 
-// findServerData against the walk it replaced, for every (address, port)
+// The newest record of address and port, by walking host's list from the head.
+ServerData* walkFor(const JoinMatchmaking& host, const std::string& address, std::uint32_t port) {
+    for (ServerData* record = host.serverDataHead; record != nullptr; record = record->next)
+        if (record->address == address && record->port == port) return record;
+    return nullptr;
+}
+
+// findServerData against the walk of the list, for every (address, port)
 // the test may have made.
 void expectFoundAsByWalk(JoinMatchmaking& host, int addresses, int ports) {
     for (int a = 0; a < addresses; ++a) {
         const std::string address = "10.0.0." + std::to_string(a);
         for (std::uint32_t port = 0; port < static_cast<std::uint32_t>(ports); ++port)
-            ASSERT_EQ(host.findServerData(address, port), RecordLookup::walk(host, address, port))
-                << address << ":" << port;
+            ASSERT_EQ(host.findServerData(address, port), walkFor(host, address, port)) << address << ":" << port;
     }
+}
+
+// A section as setValue and setPlayerValue would leave it by walking it:
+// the first value of the key (a player's only, for a player's value) gets
+// the new value, else a new one goes in at the head.
+void storeByWalk(Values& section, const std::string& index, const std::string& key, const std::string& value) {
+    for (Value& v : section) {
+        if (std::get<1>(v) == key && (index.empty() || std::get<0>(v) == index)) {
+            std::get<2>(v) = value;
+            return;
+        }
+    }
+    section.insert(section.begin(), Value{index, key, value});
 }
 
 // Allocation failures in the indexes stop after the test.
@@ -253,7 +271,7 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
         Unarmed unarmed;
         JoinMatchmaking host;
         ServerData* indexed = addServer(host, "10.0.0.1");
-        ServerData* walked = addServer(host, "10.0.0.2");
+        Values players, info;  // the walk's result
         brenn::allocation::testing::failAfter(failAfter);
         for (int n = 0; n < 300; ++n) {
             const std::string value = std::to_string(n);
@@ -261,22 +279,26 @@ TEST(ServerDataValues, LargeSectionsUpdateTheValueTheWalkWould) {
             const std::int32_t player = (n * 7) % 19 - 3;
             if (n % 6 == 5) {  // the first value of the key, whatever its player
                 indexed->setValue("players", key, value.c_str());
-                RecordLookup::setValue(*walked, "players", key, value.c_str(), false);
+                storeByWalk(players, "", key, value);
             } else {
                 indexed->setPlayerValue("players", player, key, value.c_str());
-                RecordLookup::setPlayerValue(*walked, "players", player, key, value.c_str(), false);
+                storeByWalk(players, std::to_string(player), key, value);
             }
             const std::string infoKey = "k" + std::to_string(n % 23);  // plain values, new and again
             indexed->setValue("info", infoKey.c_str(), value.c_str());
-            RecordLookup::setValue(*walked, "info", infoKey.c_str(), value.c_str(), false);
+            storeByWalk(info, "", infoKey, value);
             if (n % 10 == 0) {  // a plain value among the players' never taken for a player's
                 indexed->setValue("players", ("p" + value).c_str(), value.c_str());
-                RecordLookup::setValue(*walked, "players", ("p" + value).c_str(), value.c_str(), false);
+                storeByWalk(players, "", "p" + value, value);
             }
         }
         brenn::allocation::testing::failAfter(-1);
-        for (const auto& s : sections)
-            EXPECT_EQ(walkSection(indexed->*s.section), walkSection(walked->*s.section)) << s.name;
+        for (const auto& s : sections) {
+            const Values expected = s.section == &ServerData::playersSection ? players
+                                    : s.section == &ServerData::infoSection  ? info
+                                                                             : Values{};
+            EXPECT_EQ(walkSection(indexed->*s.section), expected) << s.name;
+        }
         EXPECT_EQ(walkSection(indexed->playersSection).size(), 19u * 4 + 30);
     }
 }

@@ -1,11 +1,12 @@
 // The engine side of hosting: reply splitting, the sender filter, token
-// buckets and the bounded table of senders.
+// buckets, the bounded table of senders and the announcement schedule.
+#include "hosting/Announcer.h"
 #include "hosting/GameValues.h"
 #include "hosting/ReplyBuilder.h"
 #include "hosting/SenderBuckets.h"
 #include "hosting/SenderFilter.h"
 #include "hosting/TokenBucket.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,39 @@ TEST(HostingLimits, TheSenderTableStaysBoundedAndForgetsQuietSenders) {
     EXPECT_TRUE(senders.take(sender(SenderBuckets::MaxSenders), rate, 600));
     EXPECT_EQ(senders.size(), 1u);
     EXPECT_TRUE(senders.take(sender(0), rate, 600));
+}
+
+// The schedule across the tick's wrap, stepped a millisecond at a time:
+// each announcement comes once, when due, and the wait the schedule tells
+// a sleeping caller is 0 exactly when one is due.
+TEST(HostingAnnouncer, TheScheduleHoldsAcrossTheTickWrap) {
+    for (const std::uint32_t start : {1000u, 0xFFFFF000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(start);
+        Announcer announcer;
+        EXPECT_EQ(untilNextAnnouncement(announcer, start), -1);
+        announceStart(&announcer, start, 7);
+        std::vector<std::pair<Announcement, std::uint32_t>> sent;  // kind, ms after start
+        for (std::uint32_t t = 0; t <= 40000; ++t) {
+            const std::uint32_t now = start + t;
+            if (t == 5000 || t == 5001 || t == 20000) announceChange(&announcer, now);
+            if (t == 30000) announceStop(&announcer, now);
+            const std::int32_t wait = untilNextAnnouncement(announcer, now);
+            const std::size_t before = sent.size();
+            for (Announcement kind; (kind = nextAnnouncement(&announcer, now)) != NoAnnouncement;)
+                sent.emplace_back(kind, t);
+            EXPECT_EQ(sent.size() > before, wait == 0) << t;
+        }
+        ASSERT_EQ(sent.size(), 6u);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(sent[i].first, HelloAnnouncement);
+            EXPECT_GE(sent[i].second, HelloDelays[i]);
+            EXPECT_LE(sent[i].second, HelloDelays[i] + HelloJitter);
+        }
+        EXPECT_EQ(sent[3], std::make_pair(HelloAnnouncement, std::max(5000u, sent[2].second + ChangeSpacing)));
+        EXPECT_EQ(sent[4], std::make_pair(HelloAnnouncement, 20000u));
+        EXPECT_EQ(sent[5], std::make_pair(GoodbyeAnnouncement, 30000u + GoodbyeSpacing));
+        EXPECT_EQ(untilNextAnnouncement(announcer, start + 40000), -1);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // file message and the sample key map of the repository.
 #include "keymap/KeyMap.h"
 
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 

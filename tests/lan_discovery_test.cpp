@@ -1,5 +1,5 @@
 // The browser core and LAN discovery, on the simulated LAN.
-#include "browser/EngineTesting.h"
+#include "containers/AllocationTesting.h"
 #include "support/BrowserFixture.h"
 
 #include "containers/Allocation.h"

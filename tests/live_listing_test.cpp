@@ -2,12 +2,11 @@
 // refreshes, servers gone, later broadcasts, closing the list, and hours
 // of listing on a lossy LAN in a few seconds.
 #include "browser/Announcements.h"
-#include "browser/EngineTesting.h"
 #include "browser/LiveSchedule.h"
 #include "browser/PoolRenewal.h"
 #include "support/BrowserFixture.h"
 
-#include "containers/Allocation.h"
+#include "containers/AllocationTesting.h"
 
 #include <map>
 #include <memory>

@@ -1,5 +1,5 @@
 // Server records: reply parsing, the string pool and value lookups.
-#include "browser/EngineTesting.h"
+#include "containers/AllocationTesting.h"
 #include "browser/ReplyParser.h"
 #include "containers/Allocation.h"
 #include "platform/Platform.h"

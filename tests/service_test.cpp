@@ -1,27 +1,13 @@
 // The join service end to end through its public interface, on the
 // simulated LAN: updates as the host sees them and the records they fill.
+#include "service/HostMappings.h"
 #include "support/ServiceFixture.h"
 
 #include <functional>
 #include <memory>
 
-namespace brenn::matchmaking::velnar {
-// Reaches the service's private mappings.
-class VelnarLanJoinProbe {
-public:
-    static std::int32_t queryType(VelnarLanJoin& s, std::int32_t value) {
-        return s.getVelnarQueryType(static_cast<QueryType>(value));
-    }
-    static std::int32_t compareMode(VelnarLanJoin& s, std::int32_t value) {
-        return s.getVelnarCompareMode(static_cast<CompareMode>(value));
-    }
-};
-}  // namespace brenn::matchmaking::velnar
-
 namespace brenn::testing {
 namespace {
-
-using matchmaking::velnar::VelnarLanJoinProbe;
 
 class Service : public ServiceFixture {
 public:
@@ -354,11 +340,27 @@ TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
     }
 }
 
+TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
+    EXPECT_EQ(service().getReceiveBufferRequest(), matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 1 << 20);
+    service().setReceiveBufferRequest(65536);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+    // 0 (or less) asks for nothing: the last request seen stays the one before.
+    service().setReceiveBufferRequest(-5);
+    EXPECT_EQ(service().getReceiveBufferRequest(), 0);
+    fullUpdate();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+}
+
 TEST_F(Service, MappingsOfTheHostEnumerations) {
     const std::pair<std::int32_t, std::int32_t> queryTypes[] = {{0, 0}, {4, 4}, {5, 5}, {6, 7}, {7, 5}, {-1, 5}};
-    for (const auto& [from, to] : queryTypes) EXPECT_EQ(VelnarLanJoinProbe::queryType(service(), from), to) << from;
+    for (const auto& [from, to] : queryTypes)
+        EXPECT_EQ(matchmaking::velnar::engineQueryType(static_cast<matchmaking::QueryType>(from)), to) << from;
     const std::pair<std::int32_t, std::int32_t> modes[] = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 2}, {-1, 2}};
-    for (const auto& [from, to] : modes) EXPECT_EQ(VelnarLanJoinProbe::compareMode(service(), from), to) << from;
+    for (const auto& [from, to] : modes)
+        EXPECT_EQ(matchmaking::velnar::engineCompareMode(static_cast<matchmaking::CompareMode>(from)), to) << from;
 }
 
 TEST_F(Service, AMissingKeyMapIsShownOnceAndOnlyThePingIsWritten) {

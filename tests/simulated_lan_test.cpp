@@ -1,6 +1,6 @@
 // The simulated LAN's own behaviour where the engine relies on it: shared
 // ports and broadcasts between hosts.
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // in several datagrams, silent servers). Memory in use and open descriptors
 // must come back to where they were, and no host record may be lost or made
 // twice.
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanJoin.h"
 #include "support/NetworkNamespace.h"
 

@@ -1,9 +1,10 @@
-// A host that knows only the installed headers and the plug-in. It runs a
-// full update over the simulated LAN the plug-in ships for hosts' tests and
+// A host that knows only the installed headers, the plug-in and the
+// simulated LAN's library (for hosts' tests). It runs a full update over
+// the simulated LAN and
 // calls each entry point the plug-in exports for hosts, so that a missing
 // export fails the link and a wrong answer fails the run.
 #include "platform/Platform.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "platform/Version.h"
 #include "service/VelnarLanJoin.h"
 

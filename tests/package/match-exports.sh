@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks a list of exported names (one a line, on standard input) against
-# the rules of tests/package/exports.rules. Prints what is missing or
-# forbidden and the count of names; non-zero when a rule is broken.
-#   match-exports.sh < NAMES
+# the rules of tests/package/exports.rules (the plug-in's), or of the rules
+# file given (simlan-exports.rules: the simulated LAN's library). Prints
+# what is missing or forbidden and the count of names; non-zero when a rule
+# is broken.
+#   match-exports.sh [RULES] < NAMES
 set -euo pipefail
-rules="$(dirname "${BASH_SOURCE[0]}")/exports.rules"
+rules=${1:-"$(dirname "${BASH_SOURCE[0]}")/exports.rules"}
 names=$(cat)
 status=0
 forbid=() allow=()
@@ -22,7 +24,7 @@ for pattern in "${forbid[@]}"; do
     for allowed in "${allow[@]}"; do found=$(grep -v -E "$allowed" <<<"$found" || true); done
     if [[ -n $found ]]; then
         echo "$found"
-        echo "engine internals are exported (above)"
+        echo "names exported against $(basename "$rules") (above)"
         status=1
     fi
 done

@@ -52,7 +52,7 @@ cmake --build "$scratch/cmake" -j 2 >/dev/null
 echo "== host by pkg-config"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 # shellcheck disable=SC2086,SC2046  # both lists are word lists on purpose
-${CXX:-c++} -std=c++17 $flags -o "$scratch/pkg_host" "$here/host.cpp" $(pkg-config --cflags --libs velnarlanjoin)
+${CXX:-c++} -std=c++17 $flags -o "$scratch/pkg_host" "$here/host.cpp" $(pkg-config --cflags --libs velnarlanjoin-simlan)
 (cd "$scratch" && "$scratch/pkg_host")
 # A host of an older standard or of the other string ABI is refused by name.
 echo '#include "service/VelnarLanJoin.h"' >"$scratch/refused.cpp"

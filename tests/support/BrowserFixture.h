@@ -2,7 +2,7 @@
 #pragma once
 
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <gtest/gtest.h>
 

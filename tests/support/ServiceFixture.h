@@ -3,7 +3,7 @@
 // call, and helpers that run whole updates.
 #pragma once
 
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 #include "service/VelnarLanJoin.h"
 
 #include <gtest/gtest.h>

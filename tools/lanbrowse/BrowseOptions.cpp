@@ -52,6 +52,9 @@ const char* usage() {
            "                    rounds, servers asked again), as lines on standard error\n"
            "  --tick MS         pause between two update calls, 0 to 100 (default 5)\n"
            "  --timeout S       give a pass up after S seconds (default 30)\n"
+           "  --receive-buffer BYTES\n"
+           "                    receive buffer asked for on the discovery socket, 0 to\n"
+           "                    67108864; 0 keeps the system's default (default 1048576)\n"
            "  --keymap PATH     read the key map from PATH\n"
            "  --live            keep the list open: servers are shown as they answer,\n"
            "                    change and go (a table redrawn in place on a terminal,\n"
@@ -79,6 +82,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
         else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
         else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
         else if (name == "--duration") ok = number(value, 1, 86400, &options->durationS);
+        else if (name == "--receive-buffer") ok = number(value, 0, 64 << 20, &options->receiveBuffer);
         else if (name == "--keymap") {
             options->keyMap = value;
             ok = !value.empty();

@@ -19,6 +19,7 @@ struct BrowseOptions {
     int passes = 10;      // passes in watch mode
     int tickMs = 5;       // pause between two update calls
     int timeoutS = 30;    // a pass that takes longer is given up
+    int receiveBuffer = -1;  // bytes asked for on the discovery socket; -1: the service's default
     std::string keyMap;   // empty: the usual search (KeyMapFile.h)
     bool live = false;    // a live list instead of passes
     int durationS = 0;    // live: close the list after this many seconds; 0: at Ctrl-C

@@ -24,6 +24,7 @@ BrowseSession::BrowseSession(const BrowseOptions& options, ProgressDisplay* disp
     host_.stateChangedHook = &BrowseSession::onStateChanged;
     service_ = CreateJoinClass("lanbrowse", &host_);
     if (service_ && options.trace) service_->setTraceHook(&BrowseSession::onTrace, display_);
+    if (service_ && options.receiveBuffer >= 0) service_->setReceiveBufferRequest(options.receiveBuffer);
 }
 
 void BrowseSession::onTrace(const char* line, void* context) { static_cast<ProgressDisplay*>(context)->serviceTrace(line); }

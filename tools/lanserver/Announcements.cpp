@@ -1,9 +1,10 @@
 // The simulated servers' announcements to live browsers.
 #include "Announcements.h"
 
+#include "platform/Platform.h"
+#include "protocol/Wire.h"
+
 #include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -19,13 +20,11 @@ std::uint32_t tick(std::int64_t ms) { return static_cast<std::uint32_t>(ms); }
 
 // The broadcast address of the interface whose network holds address (both
 // network byte order), or 0 when none has one.
-std::uint32_t directedBroadcast(const ifaddrs* list, std::uint32_t address) {
-    for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
-        if (!i->ifa_addr || !i->ifa_netmask || i->ifa_addr->sa_family != AF_INET) continue;
-        if (!(i->ifa_flags & IFF_BROADCAST) || (i->ifa_flags & (IFF_LOOPBACK | IFF_POINTOPOINT))) continue;
-        const std::uint32_t own = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
-        const std::uint32_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
-        if ((own & mask) == (address & mask)) return own | ~mask;
+std::uint32_t directedBroadcast(const std::vector<brenn::platform::InterfaceAddress>& list, std::uint32_t address) {
+    using namespace brenn::platform;
+    for (const InterfaceAddress& entry : list) {
+        if (!(entry.flags & InterfaceBroadcast) || (entry.flags & (InterfaceLoopback | InterfacePointToPoint))) continue;
+        if ((entry.address & entry.netmask) == (address & entry.netmask)) return entry.broadcast;
     }
     return 0;
 }
@@ -33,14 +32,15 @@ std::uint32_t directedBroadcast(const ifaddrs* list, std::uint32_t address) {
 }  // namespace
 
 Announcements::Announcements(const std::vector<Speaker>& speakers, std::uint64_t seed, std::int64_t now) {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) list = nullptr;
+    // Room for every address a run puts on its interfaces, as Responder has.
+    std::vector<brenn::platform::InterfaceAddress> list(70000);
+    const int count = brenn::platform::listInterfaces(list.data(), static_cast<int>(list.size()));
+    list.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
     for (std::size_t k = 0; k < speakers.size(); ++k) {
         Entry entry{speakers[k], directedBroadcast(list, speakers[k].address), Announcer{}};
         announceStart(&entry.schedule, tick(now), static_cast<std::uint32_t>(seed * 2654435761u + k + 1));
         entries_.push_back(entry);
     }
-    if (list != nullptr) ::freeifaddrs(list);
 }
 
 std::int64_t Announcements::step(std::int64_t now) {
@@ -48,11 +48,8 @@ std::int64_t Announcements::step(std::int64_t now) {
     for (Entry& entry : entries_) {
         Announcement kind;
         while ((kind = nextAnnouncement(&entry.schedule, tick(now))) != NoAnnouncement) send(entry, kind);
-        if (!announcementsLeft(entry.schedule)) continue;
-        const Announcer& s = entry.schedule;
-        const std::uint32_t due = s.goodbyeLeft ? s.goodbyeAt : s.nextHello;
-        const std::int64_t wait = static_cast<std::int32_t>(due - tick(now));
-        if (next < 0 || wait < next) next = wait < 0 ? 0 : wait;
+        const std::int32_t wait = untilNextAnnouncement(entry.schedule, tick(now));
+        if (wait >= 0 && (next < 0 || wait < next)) next = wait;
     }
     return next;
 }
@@ -68,7 +65,7 @@ void Announcements::send(const Entry& entry, Announcement kind) {
     const std::string text = announcementText(kind, ntohs(entry.speaker.port));
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(AnnouncePort);
+    to.sin_port = htons(brenn::wire::AnnouncePort);
     bool sent = false;
     for (const std::uint32_t address : {std::uint32_t{0xFFFFFFFFu}, entry.directed}) {
         if (address == 0) continue;

@@ -3,13 +3,15 @@
 
 #include "SimServer.h"
 
+#include "protocol/Wire.h"
+
 #include <cstdint>
 #include <string>
 
 namespace lanserver {
 
 // The game the browsing side looks for, and the one "other game" servers run.
-constexpr const char* GameName = "ridgeline";
+constexpr const char* GameName = brenn::wire::GameName;
 constexpr const char* OtherGameName = "ironvale";
 
 // A small deterministic generator (splitmix64): the same seed gives the same

@@ -2,6 +2,7 @@
 #include "Definitions.h"
 
 #include "Endpoints.h"
+#include "protocol/Wire.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -36,7 +37,7 @@ bool parseOption(const std::string& word, SimServer* server) {
     if (word == "answers") server->behaviour = Behaviour::Answers;
     else if (word == "silent") server->behaviour = Behaviour::Silent;
     else if (word == "dead") server->behaviour = Behaviour::Dead;
-    else if (word.rfind("split=", 0) == 0) return parseCount(word.substr(6), 1, 64, &server->split);
+    else if (word.rfind("split=", 0) == 0) return parseCount(word.substr(6), 1, brenn::wire::MaxReplyParts, &server->split);
     else if (word.rfind("delay=", 0) == 0) return parseCount(word.substr(6), 0, 10000, &server->delayMs);
     else return false;
     return true;

@@ -100,7 +100,7 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
         case OtherGame: ok = number(optarg, 0, 65536, &value); options->otherGame = static_cast<int>(value); break;
         case Silent: ok = number(optarg, 0, 65536, &value); options->silent = static_cast<int>(value); break;
         case Dead: ok = number(optarg, 0, 65536, &value); options->dead = static_cast<int>(value); break;
-        case Split: ok = number(optarg, 1, 64, &value); options->split = static_cast<int>(value); break;
+        case Split: ok = number(optarg, 1, brenn::wire::MaxReplyParts, &value); options->split = static_cast<int>(value); break;
         case Delay: ok = number(optarg, 0, 10000, &value); options->delayMs = static_cast<int>(value); break;
         case Spread: ok = number(optarg, 0, 10000, &value); options->spreadMs = static_cast<int>(value); break;
         case Duration: ok = number(optarg, 1, 3600, &value); options->durationS = static_cast<int>(value); break;

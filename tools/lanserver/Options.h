@@ -1,6 +1,8 @@
 // Options: the simulator's command line.
 #pragma once
 
+#include "protocol/Wire.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,7 +11,7 @@ namespace lanserver {
 struct Options {
     int servers = -1;                   // generated servers; -1: 12, or 0 with --definitions
     std::string addresses = "127.0.0.2";
-    std::string ports = "22000-22010";
+    std::string ports = std::to_string(brenn::wire::FirstPort) + "-" + std::to_string(brenn::wire::LastPort);
     std::uint64_t seed = 1;
     std::string definitions;            // file of defined servers; empty: none
     int otherGame = 0;                  // generated servers of another game

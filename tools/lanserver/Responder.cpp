@@ -2,10 +2,10 @@
 #include "Responder.h"
 
 #include "hosting/ReplyBuilder.h"
+#include "platform/Platform.h"
+#include "protocol/Wire.h"
 
 #include <arpa/inet.h>
-#include <net/if.h>
-#include <ifaddrs.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -24,8 +24,6 @@ namespace {
 // cannot grow the queue without bound.
 constexpr std::size_t MaxPending = 200000;
 
-const char StatusQuery[] = "\\status\\";
-
 std::int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -33,15 +31,8 @@ std::int64_t nowMs() {
 }
 
 bool isStatusQuery(const char* data, ssize_t length) {
-    const auto size = static_cast<ssize_t>(sizeof StatusQuery - 1);
-    return length >= size && std::memcmp(data, StatusQuery, static_cast<std::size_t>(size)) == 0;
-}
-
-// A broadcast destination: the limited broadcast, or a directed one (an
-// address ending in .255).
-bool isBroadcast(in_addr destination) {
-    const std::uint32_t a = ntohl(destination.s_addr);
-    return a == 0xFFFFFFFFu || (a & 0xFFu) == 0xFFu;
+    const auto size = static_cast<ssize_t>(brenn::wire::StatusQueryLength);
+    return length >= size && std::memcmp(data, brenn::wire::StatusQuery, static_cast<std::size_t>(size)) == 0;
 }
 
 int openBound(std::uint32_t addressNetworkOrder, std::uint16_t port, bool wantDestination,
@@ -68,25 +59,44 @@ int openBound(std::uint32_t addressNetworkOrder, std::uint16_t port, bool wantDe
     return fd;
 }
 
-// The interfaces whose IPv4 networks hold at least one of the addresses
-// (loopback for 127.0.0.x; the veth for addresses put on it).
-std::set<unsigned> interfacesFor(const std::vector<std::uint32_t>& addressesNetworkOrder) {
-    std::set<unsigned> result;
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return result;
-    for (const ifaddrs* i = list; i; i = i->ifa_next) {
-        if (!i->ifa_addr || !i->ifa_netmask || i->ifa_addr->sa_family != AF_INET) continue;
-        const std::uint32_t own = reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr;
-        const std::uint32_t mask = reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr;
+// The machine's interface addresses (the platform's list, every address
+// of every interface that is up) whose IPv4 networks hold at least one of
+// the addresses: loopback for 127.0.0.x, the veth for addresses put on it.
+std::vector<brenn::platform::InterfaceAddress> interfacesFor(const std::vector<std::uint32_t>& addressesNetworkOrder) {
+    // Room for every address a run puts on its interfaces (up to 65536 servers).
+    std::vector<brenn::platform::InterfaceAddress> all(70000);
+    const int count = brenn::platform::listInterfaces(all.data(), static_cast<int>(all.size()));
+    std::vector<brenn::platform::InterfaceAddress> result;
+    for (int i = 0; i < count; ++i) {
+        const brenn::platform::InterfaceAddress& entry = all[static_cast<std::size_t>(i)];
         for (const std::uint32_t a : addressesNetworkOrder) {
-            if ((a & mask) == (own & mask)) {
-                result.insert(::if_nametoindex(i->ifa_name));
+            if ((a & entry.netmask) == (entry.address & entry.netmask)) {
+                result.push_back(entry);
                 break;
             }
         }
     }
-    ::freeifaddrs(list);
     return result;
+}
+
+// A status query that reached a LAN interface as a broadcast: sent to the
+// directed broadcast address of one of them, or to 255.255.255.255 and
+// received by one of them (its local address in their networks, or none on
+// a loopback LAN).
+bool isLanBroadcast(const in_pktinfo& info, const std::vector<brenn::platform::InterfaceAddress>& lan) {
+    const std::uint32_t destination = info.ipi_addr.s_addr;
+    const std::uint32_t local = info.ipi_spec_dst.s_addr;
+    for (const brenn::platform::InterfaceAddress& entry : lan) {
+        // The network's directed broadcast, also where the interface's
+        // broadcast address was left unset.
+        if (destination == entry.broadcast || destination == (entry.address | ~entry.netmask)) return true;
+        // Linux gives a broadcast looped back on lo no local address.
+        const bool onLoopback = local == 0 && (entry.flags & brenn::platform::InterfaceLoopback) != 0;
+        if (destination == brenn::platform::BroadcastAddress &&
+            (onLoopback || (local & entry.netmask) == (entry.address & entry.netmask)))
+            return true;
+    }
+    return false;
 }
 
 // Lets one process hold a socket per server: raise the soft descriptor limit.
@@ -169,7 +179,7 @@ void Responder::readWildcard(Port& port, std::int64_t now) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info{};
                 std::memcpy(&info, CMSG_DATA(c), sizeof info);
-                broadcast = isBroadcast(info.ipi_addr) && lanInterfaces_.count(static_cast<unsigned>(info.ipi_ifindex));
+                broadcast = isLanBroadcast(info, lanInterfaces_);
             }
         }
         if (!broadcast || !isStatusQuery(data, length)) continue;

@@ -5,6 +5,7 @@
 #include "Announcements.h"
 #include "Options.h"
 #include "SimServer.h"
+#include "platform/Platform.h"
 
 #include <netinet/in.h>
 
@@ -80,7 +81,8 @@ private:
     const Options options_;
     std::vector<Server> servers_;
     std::map<std::uint16_t, Port> ports_;
-    std::set<unsigned> lanInterfaces_;  // interfaces whose broadcasts are answered
+    // Interface addresses whose broadcasts are answered.
+    std::vector<brenn::platform::InterfaceAddress> lanInterfaces_;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending_;
     std::uint64_t order_ = 0;
     std::uint64_t broadcasts_ = 0;

@@ -29,10 +29,15 @@
 // direction, by seeded generators, so that runs repeat. A datagram arrives
 // when its delays have passed on the clock; receiveTimed reports that tick
 // however far the clock moved before the receive.
+//
+// It is a library of its own, VelnarLanJoinSimLan (CMake target
+// VelnarLanJoin::SimLan, pkg-config velnarlanjoin-simlan), for the tests of
+// hosts: it installs itself in the plug-in's platform table, so a host's
+// test links it beside the plug-in. The plug-in itself carries none of it.
 #pragma once
 
+#include "../platform/Platform.h"
 #include "Export.h"
-#include "Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,7 +49,7 @@
 
 namespace brenn::platform {
 
-class BRENN_EXPORT SimulatedLan {
+class BRENN_SIMLAN_EXPORT SimulatedLan {
 public:
     // One datagram as the LAN carried it. Addresses in network byte order,
     // ports in host byte order.

@@ -1,5 +1,7 @@
 // The simulated LAN: platform operations over in-memory hosts and sockets.
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
+
+#include "protocol/Wire.h"
 
 #include <cstdio>
 #include <cstring>
@@ -592,7 +594,7 @@ void SimulatedLan::addServer(const std::string& host, std::uint16_t port, Respon
 void SimulatedLan::addStatusServer(const std::string& host, std::uint16_t port,
                                    std::vector<std::string> reply, std::uint32_t gap) {
     addServer(host, port, [reply = std::move(reply), gap](SimulatedLan& lan, const Datagram& request) {
-        if (request.payload.compare(0, 8, "\\status\\") != 0) return;
+        if (request.payload.compare(0, wire::StatusQueryLength, wire::StatusQuery) != 0) return;
         std::uint32_t delay = 0;
         for (const std::string& datagram : reply) {
             lan.reply(request, datagram, delay);

@@ -340,6 +340,53 @@ TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
     }
 }
 
+// A host that never opens a live list gets the pass it always got; one
+// that opened and closed one gets the same pass afterwards: the same
+// datagrams at the same times, the same sockets, states and reports.
+TEST_F(Service, APassIsTheSameWithOrWithoutALiveListBefore) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22003);
+    lan_.addSilentServer("10.0.0.9", 22005);
+    struct Pass {
+        std::vector<std::string> sent;  // ms after the request, destination, text
+        std::vector<std::uint32_t> states;
+        std::vector<std::string> reports;
+        int sockets = 0;                // open while the pass runs
+    };
+    const auto pass = [&] {
+        Pass p;
+        calls_.clear();
+        lan_.clearSent();
+        const std::uint32_t start = lan_.now();
+        service().serverListFullUpdate();
+        p.sockets = lan_.openSockets();
+        drive();
+        for (const auto& d : lan_.sent())
+            p.sent.push_back(std::to_string(d.sentAt - start) + " " + platform::addressToText(d.toAddress) + ":" +
+                             std::to_string(d.toPort) + " " + d.payload);
+        p.states = stateCodes();
+        for (const HookCall& c : serverCalls())
+            p.reports.push_back(c.record->address + (c.isNew ? " new " : " known ") + std::to_string(c.progress));
+        matchmaking_.disposeServerData();
+        return p;
+    };
+    const Pass first = pass();
+    EXPECT_EQ(first.sockets, 5);  // four query slots and the broadcast socket
+    EXPECT_EQ(first.reports.size(), 2u);
+    service().serverListLiveUpdate();
+    for (int ms = 0; ms < 40000; ms += 5) {
+        service().update();
+        lan_.advance(5);
+    }
+    service().closeList();
+    matchmaking_.disposeServerData();  // what the live list reported
+    const Pass second = pass();
+    EXPECT_EQ(second.sent, first.sent);
+    EXPECT_EQ(second.states, first.states);
+    EXPECT_EQ(second.reports, first.reports);
+    EXPECT_EQ(second.sockets, first.sockets);
+}
+
 TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
     EXPECT_EQ(service().getReceiveBufferRequest(), matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
     fullUpdate();

@@ -21,7 +21,7 @@
 #include "browser/Announcements.h"
 #include "browser/PoolRenewal.h"
 #include "browser/ServerBrowser.h"
-#include "platform/SimulatedLan.h"
+#include "simlan/SimulatedLan.h"
 
 #include <cstdint>
 #include <cstdio>

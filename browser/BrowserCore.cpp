@@ -46,9 +46,11 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->stringPool = stringpool::create();
     browser->querySlots = static_cast<QuerySlot*>(
         allocation::allocate(static_cast<std::size_t>(slotCount) * sizeof(QuerySlot)));
-    if (browser->servers == nullptr || browser->stringPool == nullptr || browser->querySlots == nullptr) {
+    if (browser->servers == nullptr || browser->stringPool == nullptr || browser->querySlots == nullptr ||
+        limits::reserve(&browser->limits, limits::ReservedAddresses) != 0) {
         dynarray::destroy(browser->servers);
         stringpool::destroy(browser->stringPool);
+        limits::releaseTable(&browser->limits);
         allocation::release(browser->querySlots);
         allocation::release(browser);
         return nullptr;

@@ -13,8 +13,16 @@ namespace {
 
 constexpr std::int32_t MinimumCapacity = 32;
 
+// Every bit of the address reaches the slot: addresses of one subnet, in
+// network byte order, differ only in their high bytes.
 std::uint32_t home(std::uint32_t address, std::int32_t capacity) {
-    return (address * 0x9E3779B1u >> 7) & static_cast<std::uint32_t>(capacity - 1);
+    std::uint32_t h = address;
+    h ^= h >> 16;
+    h *= 0x7FEB352Du;
+    h ^= h >> 15;
+    h *= 0x846CA68Bu;
+    h ^= h >> 16;
+    return h & static_cast<std::uint32_t>(capacity - 1);
 }
 
 // The slot holding address, or the empty slot where it would go; -1 in an
@@ -27,10 +35,9 @@ std::int32_t slotOf(const SenderLimits* limits, std::uint32_t address) {
     return static_cast<std::int32_t>(i);
 }
 
-// Keeps the table at most half full. -1 (the table unchanged) without storage.
-int makeRoom(SenderLimits* limits) {
-    if ((limits->used + 1) * 2 <= limits->capacity) return 0;
-    const std::int32_t capacity = limits->capacity == 0 ? MinimumCapacity : limits->capacity * 2;
+// Moves the entries into a table of `capacity` slots (a power of two, more
+// than twice the addresses held). -1 (the table unchanged) without storage.
+int resize(SenderLimits* limits, std::int32_t capacity) {
     auto* entries = static_cast<SenderCount*>(allocation::allocate(static_cast<std::size_t>(capacity) * sizeof(SenderCount)));
     if (entries == nullptr) return -1;
     std::memset(entries, 0, static_cast<std::size_t>(capacity) * sizeof(SenderCount));
@@ -42,6 +49,12 @@ int makeRoom(SenderLimits* limits) {
     allocation::release(limits->entries);
     *limits = grown;
     return 0;
+}
+
+// Keeps the table at most half full. -1 (the table unchanged) without storage.
+int makeRoom(SenderLimits* limits) {
+    if ((limits->used + 1) * 2 <= limits->capacity) return 0;
+    return resize(limits, limits->capacity == 0 ? MinimumCapacity : limits->capacity * 2);
 }
 
 bool refuse(ServerBrowser* browser, std::uint32_t address, SenderCount* count) {
@@ -78,6 +91,12 @@ bool admit(ServerBrowser* browser, std::uint32_t address, std::int32_t listLengt
     }
     limits.entries[slot].servers += 1;
     return true;
+}
+
+int reserve(SenderLimits* limits, std::int32_t addresses) {
+    std::int32_t capacity = MinimumCapacity;
+    while (capacity < 2 * addresses) capacity *= 2;
+    return capacity <= limits->capacity ? 0 : resize(limits, capacity);
 }
 
 void release(SenderLimits* limits, std::uint32_t address) {

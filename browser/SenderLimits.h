@@ -33,12 +33,20 @@ namespace limits {
 // gives a real one at most 11) and a LAN's.
 constexpr std::int32_t DefaultPerAddress = 16;
 constexpr std::int32_t DefaultTotal = 4096;
+// Addresses counted without taking more storage, from the browser's
+// creation: the machines of a large LAN.
+constexpr std::int32_t ReservedAddresses = 512;
 
 // Whether a new server of address may join a list of listLength servers:
 // true, counted, when both bounds leave room; false, counted as refused
 // (and traced once per address, and once for the total, per pass), when
 // not, or when no storage can be had for the count.
 bool admit(ServerBrowser* browser, std::uint32_t address, std::int32_t listLength);
+
+// Makes room for the counts of `addresses` addresses at once, so that
+// admitting them takes no storage. -1 (nothing changed) without storage,
+// else 0.
+int reserve(SenderLimits* limits, std::int32_t addresses);
 
 // A server of address left the list (or was never added after admit).
 void release(SenderLimits* limits, std::uint32_t address);

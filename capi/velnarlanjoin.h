@@ -14,7 +14,9 @@
  * - Functions that can fail return an int32_t: VLJ_OK (0) or a negative
  *   VLJ_ERR_* code, whose text vlj_result_text gives. A failed call changes
  *   nothing. No function throws, aborts or waits; running out of memory is
- *   VLJ_ERR_NO_MEMORY.
+ *   VLJ_ERR_NO_MEMORY. Functions that return a count, a flag, a port or a
+ *   ping return VLJ_ERR_INVALID_ARGUMENT for a NULL object; those that
+ *   return a pointer return NULL, and vlj_server_id returns 0.
  * - Everything runs on the caller's thread inside its calls. An object is
  *   used from one thread at a time; two objects are independent. Callbacks
  *   run only inside the call named in their description, never later and
@@ -26,6 +28,8 @@
  * - Structures passed in start with their size (set it with
  *   sizeof, or use the *_init function), so that later versions can add
  *   fields at their end without breaking a caller built against this one.
+ *   vlj_event, which the library fills, keeps its layout for as long as
+ *   the major version stays the same.
  *
  * Compiles as C89, C99, C11 and C++.
  */
@@ -126,9 +130,10 @@ VLJ_API void VLJ_CALL vlj_browser_config_init(vlj_browser_config* config);
 
 /* Makes a browser into *browser (left NULL on failure). config may be NULL
  * for the defaults. A key map that cannot be read leaves the records with
- * the ping alone; it is not an error (the trace says so). Errors:
- * VLJ_ERR_INVALID_ARGUMENT (browser NULL, size too small, max_queries out
- * of range), VLJ_ERR_NO_MEMORY. */
+ * the ping alone; it is not an error: it is reported once, as the C++
+ * service reports it (on standard error; on Windows in a message box).
+ * Errors: VLJ_ERR_INVALID_ARGUMENT (browser NULL, max_queries out of
+ * range), VLJ_ERR_STRUCT_SIZE (config->size too small), VLJ_ERR_NO_MEMORY. */
 VLJ_API int32_t VLJ_CALL vlj_browser_create(const vlj_browser_config* config, vlj_browser** browser);
 /* Stops a running update without an event and frees the browser with its
  * servers. Every pointer it gave out is invalid afterwards. NULL: nothing. */
@@ -145,21 +150,26 @@ enum {
  * drives it until the state event VLJ_STATE_IDLE. FULL and INFO empty the
  * list first (pointers to its servers become invalid). VLJ_ERR_BUSY while
  * an update runs (nothing changes); VLJ_ERR_NO_SOCKET when the sockets
- * could not be opened: the update is then over already, and the next step
- * delivers its problem and state events. */
+ * could not be opened: the update is then over already, the list is kept
+ * as it was, and the next step delivers its problem and state events. */
 VLJ_API int32_t VLJ_CALL vlj_browser_update(vlj_browser* browser, int32_t kind);
 
 /* One step of the running update: reads what arrived, sends what is due,
  * and delivers the events (to the callback, or into the queue that
  * vlj_browser_poll_event empties). Never waits. Returns 1 while an update
- * is running after the step, 0 when none is, or a negative error. Call it
- * from the game's loop, every frame or every few milliseconds. */
+ * is running after the step, 0 when none is, or a negative error:
+ * VLJ_ERR_BUSY when called from inside its own event callback. Call it
+ * from the game's loop, every frame or every few milliseconds. The events
+ * are delivered after the step's network work, so a callback may update,
+ * clear or sort the browser (not step or destroy it); events that follow
+ * then carry a NULL server for servers no longer listed. */
 VLJ_API int32_t VLJ_CALL vlj_browser_step(vlj_browser* browser);
 
 /* 1 from an update request until the update is over, else 0. */
 VLJ_API int32_t VLJ_CALL vlj_browser_is_updating(const vlj_browser* browser);
 
-/* Forgets the servers listed. VLJ_ERR_BUSY while an update runs. */
+/* Forgets the servers listed (pointers to them become invalid).
+ * VLJ_ERR_BUSY while an update runs. */
 VLJ_API int32_t VLJ_CALL vlj_browser_clear(vlj_browser* browser);
 
 /* How vlj_browser_sort compares values. */
@@ -173,7 +183,9 @@ enum {
 /* Orders the list by the value the servers sent for key (a key map key,
  * translated to its server key, or a server key), ascending when
  * ascending is non-zero. Walk the list afterwards with
- * vlj_browser_server_at. Delivers no event. */
+ * vlj_browser_server_at; servers listed later (by an update running now)
+ * come after the sorted ones. Delivers no event. VLJ_ERR_INVALID_ARGUMENT
+ * for a NULL key or an unknown mode (nothing changes). */
 VLJ_API int32_t VLJ_CALL vlj_browser_sort(vlj_browser* browser, const char* key, int32_t ascending,
                                            int32_t mode);
 
@@ -185,6 +197,14 @@ enum {
     VLJ_PROBLEM_KEPT_SERVERS = 3  /* the list could not be emptied for want of memory: it was kept */
 };
 VLJ_API int32_t VLJ_CALL vlj_browser_update_problem(const vlj_browser* browser);
+
+/* The receive buffer, in bytes, that an update asks the system for on its
+ * discovery socket, so that servers answering the broadcast all at once
+ * are not dropped: 1048576 unless set; 0 or less asks for nothing (the
+ * system's default; the getter then says 0). The system may grant less
+ * (the trace tells the grant). Takes effect at the next update. */
+VLJ_API int32_t VLJ_CALL vlj_browser_set_receive_buffer(vlj_browser* browser, int32_t bytes);
+VLJ_API int32_t VLJ_CALL vlj_browser_receive_buffer(const vlj_browser* browser);
 
 /* ---- Events ------------------------------------------------------------ */
 
@@ -275,8 +295,9 @@ VLJ_API const char* VLJ_CALL vlj_server_player_value(const vlj_server* server, c
                                                       int32_t player, const char* key);
 
 /* Walks a section: the number of values it holds, and the one at index
- * (0 to count - 1) into *key, *value and *player (-1 for a value of no
- * player); any of the three may be NULL. Walking from 0 upward costs
+ * (0 to count - 1, in the order the values were first written) into *key,
+ * *value and *player (-1 for a value of no player); any of the three may
+ * be NULL. Walking from 0 upward costs
  * constant time a step. VLJ_ERR_NOT_FOUND for an index out of range or an
  * unknown section (count: 0). */
 VLJ_API int32_t VLJ_CALL vlj_server_value_count(const vlj_server* server, const char* section);
@@ -322,6 +343,18 @@ VLJ_API int32_t VLJ_CALL vlj_host_remove_player(vlj_host* host, int32_t player);
 VLJ_API int32_t VLJ_CALL vlj_host_set_player_limit(vlj_host* host, int32_t limit);
 /* Players present (numplayers). */
 VLJ_API int32_t VLJ_CALL vlj_host_player_count(const vlj_host* host);
+
+/* Whether the game tells live browsers of itself (on for non-zero; off
+ * until set, and then it sends nothing but replies). While on and hosting,
+ * it sends "\announce\PORT\gamename\ridgeline\final\" from its query
+ * port to UDP port 22020 of every broadcast address three times after
+ * starting and once after its values change (at most once per 6 s), and
+ * "\goodbye\..." when hosting stops (the port is held until the second
+ * goodbye, sent from a step 250 ms later). Turned off, nothing more is
+ * sent. */
+VLJ_API int32_t VLJ_CALL vlj_host_set_announcing(vlj_host* host, int32_t on);
+/* 1 while announcing is on, else 0. */
+VLJ_API int32_t VLJ_CALL vlj_host_is_announcing(const vlj_host* host);
 
 /* Which queries a hosted game answers. */
 typedef struct vlj_host_limits {

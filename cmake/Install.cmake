@@ -21,7 +21,8 @@ set(BRENN_PUBLIC_HEADERS
   service/MatchmakingTypes.h service/VelnarLanHost.h service/HostingTypes.h
   host/JoinMatchmaking.h host/ServerData.h
   keymap/KeyMap.h keymap/KeyMapEntry.h
-  platform/Export.h platform/Platform.h)
+  platform/Export.h platform/Platform.h
+  capi/velnarlanjoin.h)
 # The simulated LAN's headers, with its library (the "simlan" component).
 set(BRENN_SIMLAN_HEADERS simlan/SimulatedLan.h simlan/Export.h)
 set(BRENN_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/VelnarLanJoin)

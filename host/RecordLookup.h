@@ -33,6 +33,12 @@ struct RecordLookup {
     static void setValue(ServerData& record, const char* section, const char* key, const char* value);
     static void setPlayerValue(ServerData& record, const char* section, std::int32_t index, const char* key,
                                const char* value);
+    // The newest plain value of key in the named section (player < 0), or
+    // the value of that player and key; null when the record holds none or
+    // the section name is unknown. Large sections are searched through their
+    // index, which is built by the first such lookup.
+    static const ServerDataValue* find(ServerData& record, const char* section, std::int32_t player,
+                                       const char* key);
     // Keeps record's index of section right for node, just linked at its head.
     static void added(ServerData& record, const ServerDataSection* section, ServerDataValue* node);
     // Frees record's section indexes.
@@ -48,6 +54,10 @@ private:
     // Enters record as the newest; false (record not held) when the index
     // cannot grow.
     static bool enter(JoinMatchmaking::RecordIndex& index, ServerData* record);
+    // The value store replaces: the newest of key whatever its index (index
+    // null), or the value of that player index and key; null when none.
+    static ServerDataValue* locate(ServerData& record, ServerDataSection* section, const char* index,
+                                   const char* key);
     // setValue (index null) or setPlayerValue (index the "%i" text).
     static void store(ServerData& record, const char* section, const char* index, const char* key,
                       const char* value);

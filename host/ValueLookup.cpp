@@ -115,30 +115,55 @@ void RecordLookup::setPlayerValue(ServerData& record, const char* section, std::
     store(record, section, indexText, key, value);
 }
 
-void RecordLookup::store(ServerData& record, const char* section, const char* index, const char* key,
-                         const char* value) {
-    ServerDataSection* chosen = record.sectionNamed(section);
-    if (chosen == nullptr || key == nullptr || value == nullptr) return;
-    ServerDataValue* node = nullptr;
-    bool answered = false;  // by the index, when it could be had
+ServerDataValue* RecordLookup::locate(ServerData& record, ServerDataSection* chosen, const char* index,
+                                      const char* key) {
     if (chosen->count > SmallSection) {
         if (record.valueLookup_ == nullptr) {
             void* storage = allocation::allocate(sizeof(ServerData::ValueLookup));
             if (storage != nullptr) record.valueLookup_ = new (storage) ServerData::ValueLookup;
         }
+        bool answered = false;  // by the index, when it could be had
+        ServerDataValue* node = nullptr;
         if (record.valueLookup_ != nullptr)
             node = record.valueLookup_->of(record, chosen).find(*chosen, index, key, &answered);
+        if (answered) return node;
     }
-    for (ServerDataValue* walked = chosen->head; !answered && walked != nullptr; walked = walked->next) {
+    for (ServerDataValue* walked = chosen->head; walked != nullptr; walked = walked->next) {
         // setValue takes any value of the key; setPlayerValue a player's only.
-        answered = std::strcmp(walked->key, key) == 0 &&
-                   (index == nullptr || (walked->index != nullptr && std::strcmp(walked->index, index) == 0));
-        if (answered) node = walked;
+        if (std::strcmp(walked->key, key) == 0 &&
+            (index == nullptr || (walked->index != nullptr && std::strcmp(walked->index, index) == 0)))
+            return walked;
     }
+    return nullptr;
+}
+
+void RecordLookup::store(ServerData& record, const char* section, const char* index, const char* key,
+                         const char* value) {
+    ServerDataSection* chosen = record.sectionNamed(section);
+    if (chosen == nullptr || key == nullptr || value == nullptr) return;
+    ServerDataValue* node = locate(record, chosen, index, key);
     if (node != nullptr)
         ServerData::replaceValue(node, value);
     else
         record.addValue(chosen, index, key, value);
+}
+
+const ServerDataValue* RecordLookup::find(ServerData& record, const char* section, std::int32_t player,
+                                          const char* key) {
+    ServerDataSection* chosen = record.sectionNamed(section);
+    if (chosen == nullptr || key == nullptr) return nullptr;
+    char indexText[12];
+    const char* index = nullptr;
+    if (player >= 0) {
+        std::snprintf(indexText, sizeof indexText, "%i", static_cast<int>(player));
+        index = indexText;
+    }
+    const ServerDataValue* node = locate(record, chosen, index, key);
+    if (node == nullptr || index != nullptr || node->index == nullptr) return node;
+    // The newest value of the key is a player's: an older plain one may be there.
+    for (const ServerDataValue* walked = node->next; walked != nullptr; walked = walked->next)
+        if (walked->index == nullptr && std::strcmp(walked->key, key) == 0) return walked;
+    return nullptr;
 }
 
 void RecordLookup::added(ServerData& record, const ServerDataSection* section, ServerDataValue* node) {

@@ -3,8 +3,10 @@
 # that it holds the DLL, its import library, every public header, lanbrowse.exe
 # and the key map, then builds the package's host project against the
 # unpacked zip with MinGW (find_package, and each header compiled on its
-# own). With --run, the host and lanbrowse.exe --version also run under Wine
-# (from the zip's bin folder, beside the DLL), in the current WINEPREFIX.
+# own), and the C host (examples/lanlist) by the MinGW C compiler, which
+# must import no C++ runtime. With --run, the host and lanbrowse.exe
+# --version also run under Wine (from the zip's bin folder, beside the DLL),
+# in the current WINEPREFIX.
 #   scripts/check-windows-zip.sh [--run] BUILD_DIR ARCH   (ARCH: i686 or x86_64)
 set -euo pipefail
 
@@ -45,6 +47,9 @@ cmake -S "$root/tests/package" -B "$scratch/host" -DCMAKE_TOOLCHAIN_FILE="$root/
     -DVelnarLanJoin_DIR="$prefix/lib/cmake/VelnarLanJoin" >/dev/null
 cmake --build "$scratch/host" -j "${BRENN_JOBS:-2}" >"$scratch/build.log" || { cat "$scratch/build.log"; exit 1; }
 echo "a host built against the zip with the $arch MinGW toolchain, and every header compiled on its own"
+source "$root/scripts/lib/win-c-host.sh"
+win_c_host_build "$prefix" "$arch" "$scratch/lanlist.exe"
+win_c_host_imports "$scratch/lanlist.exe" "$arch"
 if (( run )); then
     cp "$scratch/host/package_host.exe" "$prefix/bin/"
     (cd "$scratch" && wine "$prefix/bin/package_host.exe" </dev/null) 2>&1 | tr -d '\r'

@@ -17,7 +17,7 @@ targets=("$@")
 "$root/scripts/install-deps.sh" clang libclang-rt-dev
 
 build="$root/build/fuzz"
-CXX=clang++ cmake -S "$root" -B "$build" -DBRENN_FUZZ=ON -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DBRENN_FUZZ=ON -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only the fuzz targets: the shared plug-in is not built with the fuzzer runtime.
 cmake --build "$build" -j 2 --target parse_reply_fuzz keymap_fuzz datagram_fuzz live_fuzz >/dev/null

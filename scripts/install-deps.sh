@@ -6,12 +6,15 @@ set -euo pipefail
 missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
+command -v gcc >/dev/null || missing+=(gcc)  # the C host and the C header checks
+command -v pkg-config >/dev/null || missing+=(pkg-config)
 command -v make >/dev/null || missing+=(make)
 [[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
 [[ -f /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
 command -v ip >/dev/null || missing+=(iproute2)
 command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)
+/usr/bin/python3 -c "import pytest" 2>/dev/null || missing+=(python3-pytest)
 for extra in "$@"; do
     dpkg -s "$extra" >/dev/null 2>&1 || missing+=("$extra")
 done

@@ -2,12 +2,14 @@
 # Cross-builds the library for Windows with MinGW-w64 and runs every test
 # program under Wine. Last, lanbrowse.exe under Wine browses a simulated LAN
 # of lanserver's servers (native) and must show what native lanbrowse shows:
-# the Windows real-socket path, end to end. The zip of the build (CPack) is
-# checked on the way.
+# the Windows real-socket path, end to end; then the C host, lanlist.exe,
+# lists the same LAN and hosts a game that native lanbrowse lists
+# (scripts/lib/win-c-host.sh). The zip of the build (CPack) is checked on
+# the way.
 #
 # The suite runs as 32-bit (i686, wine32) where this machine runs 32-bit
-# programs and as 64-bit (x86_64, wine64) where it does not; the 32-bit DLL,
-# the product, is cross-built and its export table checked either way.
+# programs and as 64-bit (x86_64, wine64) where it does not; the DLL of the
+# other architecture is cross-built and its export table checked either way.
 # Ends with the mode line and "N passed, N failed"; non-zero on failure.
 #
 # Environment: BRENN_WIN_ARCH (i686 or x86_64: force the mode),
@@ -18,6 +20,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/lib/simlan.sh"
 source "$root/scripts/lib/win-arch.sh"
+source "$root/scripts/lib/win-c-host.sh"
 win_arch_choose
 top=${BRENN_WIN_BUILD:-$root/build-win}
 jobs=${BRENN_JOBS:-2}
@@ -40,13 +43,13 @@ installed() {
 # wine32 where 32-bit programs cannot run).
 install_missing() {
     local wanted=(cmake make g++ python3 iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
-                  googletest wine)
+                  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest wine)
     local add_i386=0 missing=() package
     if [[ $WIN_ARCH == i686 ]]; then
         wanted+=(wine32:i386)
         dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
     else
-        wanted+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64)
+        wanted+=(wine64)
     fi
     for package in "${wanted[@]}"; do
         installed "$package" || missing+=("$package")
@@ -89,15 +92,16 @@ cross_build() {
     nice cmake --build "$build" -j"$jobs"
 }
 
-# The 32-bit plug-in and lanbrowse.exe, when the suite runs as x86_64: the
-# plug-in is what games load, so its export table and its zip are checked
-# on every machine.
+# The plug-in of the other architecture, with lanbrowse.exe and the C host:
+# games load either DLL, so both export tables are checked on every
+# machine, and the 32-bit zip too.
+other=i686
+[[ $WIN_ARCH == i686 ]] && other=x86_64
 product_build() {
-    [[ $WIN_ARCH == i686 ]] && return
-    step "cross-building the 32-bit plug-in"
-    nice cmake -S "$root" -B "$product" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    step "cross-building the $other plug-in"
+    nice cmake -S "$root" -B "$top/$other" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$other.cmake" \
         -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF >/dev/null
-    nice cmake --build "$product" -j"$jobs" --target VelnarLanJoin VelnarLanJoinSimLan lanbrowse
+    nice cmake --build "$top/$other" -j"$jobs" --target VelnarLanJoin VelnarLanJoinSimLan lanbrowse lanlist
 }
 
 # The native lanserver and lanbrowse, for the LAN check.
@@ -111,6 +115,7 @@ native_build() {
 # the simulated LAN's DLL built there, against the rules the shared
 # libraries' exports meet too (tests/package/exports.rules and
 # simlan-exports.rules); and the plug-in holds no test or benchmark code.
+# The C host built there must import no C++ runtime.
 check_exports() {
     local dir=$1 arch=$2 problems=0 name rules dll actual
     for name in VelnarLanJoin VelnarLanJoinSimLan; do
@@ -131,6 +136,7 @@ check_exports() {
     done
     dll=$(find "$dir" -maxdepth 3 -name 'VelnarLanJoin.dll' -print -quit)
     NM=$arch-w64-mingw32-nm "$root/tests/package/check-no-test-code.sh" "$dll" || problems=1
+    win_c_host_imports "$dir/examples/lanlist/lanlist.exe" "$arch" || problems=1
     return $problems
 }
 
@@ -186,11 +192,12 @@ run_program() {
 run_tests() {
     local manifest=$build/test-programs.txt program folder folders=()
     mkdir -p "$build/test-logs"
-    # Programs find the project's DLLs (the plug-in) where they were built.
+    # Programs find the project's DLLs (the plug-in) where they were built,
+    # not in the zip's staging folder (a copy from the last run).
     while read -r folder; do
         folders+=("$(winepath -w "$folder" 2>/dev/null)")
-    done < <(find "$build" -name '*.dll' -not -path "$build/wine-prefix/*" \
-                 -not -path "$build/googletest-*" -printf '%h\n' | sort -u)
+    done < <(find "$build" -name '*.dll' -not -path "$build/wine-prefix/*" -not -path "$build/googletest-*" \
+                 -not -path "$build/_CPack_Packages/*" -printf '%h\n' | sort -u)
     WINEPATH=$(IFS=';'; echo "${folders[*]}")
     export WINEPATH
     while read -r program; do
@@ -238,10 +245,17 @@ check_zip() {
 lan_tmp=""
 check_lan() {
     step "lanbrowse.exe under Wine finds lanserver's servers across a veth pair"
-    local status=0
+    local status=0 c_status=1
+    export C_HOST=$build/examples/lanlist/lanlist.exe LANBROWSE_NATIVE=$native/tools/lanbrowse/lanbrowse
     lan_check || status=$?
+    if [[ $status -eq 0 ]]; then
+        step "lanlist.exe (C) under Wine lists the same LAN and hosts a game that lanbrowse lists"
+        c_status=0
+        win_c_host_lan "$lan_tmp" || c_status=$?
+    fi
     simlan_down
     count_check "LAN check" "$status"
+    count_check "C host LAN check" "$c_status"
 }
 
 lan_check() {
@@ -283,10 +297,8 @@ product_build
 native_build
 built=$SECONDS
 exports_ok=0
-check_exports "$product" i686 || exports_ok=1
-if [[ $WIN_ARCH != i686 ]]; then
-    check_exports "$build" "$WIN_ARCH" || exports_ok=1
-fi
+check_exports "$top/i686" i686 || exports_ok=1
+check_exports "$top/x86_64" x86_64 || exports_ok=1
 # The export check counts as one test.
 if [[ $exports_ok -eq 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 prepare_wine
@@ -297,7 +309,7 @@ check_lan
 
 echo "build $((built - started)) s, Wine tests and zip $((tested - built)) s, LAN check $((SECONDS - tested)) s"
 if [[ $WIN_ARCH == i686 ]]; then
-    echo "ran the Windows suite as i686 under wine32: $WIN_ARCH_WHY"
+    echo "ran the Windows suite as i686 under wine32 ($WIN_ARCH_WHY); the x86_64 DLL was built and its exports checked"
 else
     echo "ran the Windows suite as x86_64 under wine64 ($WIN_ARCH_WHY); the i686 DLL was built and its exports checked"
 fi

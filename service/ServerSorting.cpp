@@ -34,6 +34,9 @@ void VelnarLanJoin::sortServers(bool ascending, const std::string& key, CompareM
     } else {
         browser::sortedCopy(browser, ascendingFlag, serverKey.c_str(), compareMode, sorted.data());
     }
+    // The browser must not keep the address of the copy that goes with this
+    // call, even when a copy below runs out of memory.
+    browser->sortKey = "";
 
     // Every endpoint is copied before the first hook call, so a hook that
     // clears or sorts the browser again cannot disturb the walk.
@@ -41,8 +44,6 @@ void VelnarLanJoin::sortServers(bool ascending, const std::string& key, CompareM
     for (const brenn::BrowserServer* server : sorted)
         endpoints.push_back({server::address(server), server::queryPort(server)});
     for (const ServerEndpoint& endpoint : endpoints) joinMatchmaking->reannounceServer(endpoint.address, endpoint.port);
-    // The browser must not keep the address of the copy that goes now.
-    browser->sortKey = "";
 }
 
 }  // namespace brenn::matchmaking::velnar

@@ -34,6 +34,9 @@ std::string keyMapPath() {
 }  // namespace
 
 VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
+    : VelnarLanJoin(std::move(name), joinMatchmaking, keyMapPath()) {}
+
+VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, const std::string& keyMapFile)
     : serviceId(nullptr),
       joinMatchmaking(joinMatchmaking),
       keyMap(nullptr),
@@ -50,7 +53,7 @@ VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
                               this);
     serviceId = strdup(name.c_str());
     try {
-        keyMap = new KeyMap(keyMapPath());
+        keyMap = new KeyMap(keyMapFile);
     } catch (const std::bad_alloc&) {
         keyMap = nullptr;
     }

@@ -35,6 +35,10 @@ public:
     // to the user once and leaves the map empty. Check browserReady() (or use
     // CreateJoinClass, which does) before use.
     VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking);
+    // As above, with the key map read from keyMapFile (opened through the
+    // platform layer, so '\' separators work everywhere) instead of the
+    // current directory's. A missing file is shown the same way.
+    VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, const std::string& keyMapFile);
     ~VelnarLanJoin();
     VelnarLanJoin(const VelnarLanJoin&) = delete;
     VelnarLanJoin& operator=(const VelnarLanJoin&) = delete;

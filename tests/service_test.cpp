@@ -388,7 +388,9 @@ TEST_F(Service, APassIsTheSameWithOrWithoutALiveListBefore) {
 }
 
 TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
-    EXPECT_EQ(service().getReceiveBufferRequest(), matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
+    // Read by value (+): the 32-bit DLL exports no storage for the constant,
+    // so taking its address does not link there.
+    EXPECT_EQ(service().getReceiveBufferRequest(), +matchmaking::velnar::VelnarLanJoin::DefaultReceiveBuffer);
     fullUpdate();
     EXPECT_EQ(lan_.lastReceiveBufferRequest(), 1 << 20);
     service().setReceiveBufferRequest(65536);

@@ -2,18 +2,21 @@
 # End-to-end tests: lanserver and lanbrowse, and so the built plug-in, on a
 # simulated LAN of network namespaces joined by a veth pair, with real sockets.
 #   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | live | hosted
-# LANSERVER and LANBROWSE name the programs (CTest sets them), and HOSTGAME
-# the example game that the scenario "hosted" browses. Exit 77 (a
+#                         | chosted | clist
+# LANSERVER and LANBROWSE name the programs (CTest sets them), HOSTGAME the
+# example game that the scenario "hosted" browses, LANLIST the C host of
+# "chosted" and "clist" (tests/e2e/host_scenarios.sh). Exit 77 (a
 # skip) only where no network namespace can be made; without root, the
 # scenario runs on the loopback of a user namespace instead of the veth.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, live or hosted}
+scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, live, hosted, chosted or clist}
 : "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
 
 source "$root/scripts/lib/simlan.sh"
+source "$here/host_scenarios.sh"
 simlan_choose e2e "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces);" \
          "these tests never broadcast on the machine's own network"
@@ -150,35 +153,8 @@ live)
     source "$here/live_scenario.sh"
     live_scenario
     ;;
-hosted)
-    # The example game, hosting through the library, on the servers' side.
-    : "${HOSTGAME:?HOSTGAME must name the example game}"
-    lan 1
-    if [[ $mode == veth ]]; then
-        (cd "$root" && exec ip netns exec "$SIMLAN_SERVERS" "$HOSTGAME" --seconds 60 --name "Hosted Example") \
-            >"$tmp/hostgame.err" 2>&1 &
-    else
-        (cd "$root" && exec "$HOSTGAME" --seconds 60 --name "Hosted Example") >"$tmp/hostgame.err" 2>&1 &
-    fi
-    SIMLAN_PIDS+=($!)
-    for ((waited = 0; waited < 100; waited++)); do
-        grep -q "^hosting" "$tmp/hostgame.err" && break
-        sleep 0.05
-    done
-    grep -q "^hosting" "$tmp/hostgame.err" || { echo "FAILED: hostgame did not start"; show_logs; exit 1; }
-    browse hosted
-    expect_status 0
-    python3 - "$tmp/hosted.json" <<'CHECK' || { show_logs; exit 1; }
-import json, sys
-servers = json.load(open(sys.argv[1]))["servers"]
-assert len(servers) == 1, f"{len(servers)} servers listed, expected the hosted game"
-s = servers[0]
-info = {v["key"]: v["value"] for v in s["info"]}
-names = {v["index"]: v["value"] for v in s["players"] if v["key"] == "name"}
-want = {"hostname": "Hosted Example", "numplayers": "2", "maxplayers": "8", "mapname": "scree"}
-assert s["port"] == 22000 and all(info.get(k) == v for k, v in want.items()), f"listed as {s['port']} {info}"
-assert names == {"0": "Ada", "1": "Bo"}, f"players {names}"
-CHECK
+hosted | chosted | clist)
+    "scenario_$scenario"
     ;;
 *)
     echo "unknown scenario: $scenario" >&2

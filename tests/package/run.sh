@@ -9,10 +9,12 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../scripts/lib/simlan.sh"
 
-# --browse PREFIX (inside a private network namespace): lanbrowse from an
-# empty folder finds the installed key map and fills the records by it.
+# --browse PREFIX C_HOST DOC_EXAMPLE (inside a private network namespace):
+# lanbrowse from an empty folder finds the installed key map and fills the
+# records by it; the C host, given that key map, and the example of
+# docs/c-api.md, from a folder holding it, list the same two servers.
 if [[ ${1:-} == --browse ]]; then
-    prefix=$2
+    prefix=$2 c_host=$3 example=$4
     scratch=$(mktemp -d)
     trap 'simlan_down; rm -rf "$scratch"' EXIT
     simlan_loopback
@@ -25,6 +27,16 @@ if [[ ${1:-} == --browse ]]; then
         grep -q '"key":"hostname","value":"' "$scratch/pass.json" ||
         { echo "lanbrowse did not use the installed key map:"; cat "$scratch/pass.err"; exit 1; }
     echo "lanbrowse from an empty folder: 2 servers, records filled by the installed key map"
+    "$c_host" --keymap "$prefix/share/velnarlanjoin/MultiplayerServers/VelnarKeyMap.ini" >"$scratch/c.txt" \
+        2>"$scratch/c.err" && [[ $(grep -c ':2200' "$scratch/c.txt") -eq 2 ]] ||
+        { echo "the C host did not list the 2 servers:"; cat "$scratch/c.txt" "$scratch/c.err"; exit 1; }
+    echo "the C host lists them too"
+    mkdir -p "$scratch/game/MultiplayerServers"
+    cp "$prefix/share/velnarlanjoin/MultiplayerServers/VelnarKeyMap.ini" "$scratch/game/MultiplayerServers/"
+    (cd "$scratch/game" && "$example") >"$scratch/example.txt" 2>&1 &&
+        [[ $(grep -c ':2200.*  [A-Z]' "$scratch/example.txt") -eq 2 ]] && grep -qx '2 servers' "$scratch/example.txt" ||
+        { echo "the example of docs/c-api.md did not list the 2 servers:"; cat "$scratch/example.txt"; exit 1; }
+    echo "and so does the example of docs/c-api.md"
     exit 0
 fi
 
@@ -68,6 +80,16 @@ for refused in -std=c++14 "-std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0"; do
 done
 echo "hosts built with -std=c++14 or -D_GLIBCXX_USE_CXX11_ABI=0 are refused"
 
+echo "== C host (examples/lanlist) by pkg-config, strict C99"
+# shellcheck disable=SC2086,SC2046
+${CC:-cc} -std=c99 -pedantic -Wall -Wextra -Werror $flags -o "$scratch/c_host" \
+    "$here/../../examples/lanlist/lanlist.c" $(pkg-config --cflags --libs velnarlanjoin)
+# The first C block of docs/c-api.md, as a reader would build it.
+awk '/^```c$/ {n++; if (n == 1) {on = 1; next}} /^```$/ {on = 0} on' "$here/../../docs/c-api.md" >"$scratch/example.c"
+# shellcheck disable=SC2086,SC2046
+${CC:-cc} -Wall -Wextra -Werror $flags -o "$scratch/example" "$scratch/example.c" \
+    $(pkg-config --cflags --libs velnarlanjoin)
+
 echo "== tools"
 version=$(pkg-config --modversion velnarlanjoin)
 for tool in lanbrowse lanserver; do
@@ -76,7 +98,7 @@ for tool in lanbrowse lanserver; do
 done
 echo "both tools say version $version"
 if simlan_can_use_loopback; then
-    unshare -rn "$0" --browse "$prefix"
+    unshare -rn "$0" --browse "$prefix" "$scratch/c_host" "$scratch/example"
 else
     echo "SKIP: the installed key map check needs a private network namespace (unshare -rn)"
 fi

@@ -1,0 +1,250 @@
+// The C interface's browser on the simulated LAN: events by callback and by
+// polling, the servers' values, sorting, and what clear and updates do to
+// the pointers a host holds.
+#include "support/CApiFixture.h"
+
+#include <cstring>
+
+namespace brenn::testing {
+namespace {
+
+using CApi = CApiFixture;
+
+// Events as the callback hears them, with what it could read at the time.
+struct Heard {
+    std::vector<vlj_event> events;
+    std::vector<std::string> hostnames;  // of each server event's server
+};
+void VLJ_CALL hear(const vlj_event* event, void* user) {
+    auto* heard = static_cast<Heard*>(user);
+    heard->events.push_back(*event);
+    if (event->kind == VLJ_EVENT_SERVER)
+        heard->hostnames.push_back(event->server ? vlj_server_value(event->server, "info", "hostname") : "(gone)");
+}
+
+TEST_F(CApi, AnUpdateDeliversTheSameEventsToTheCallbackAndTheQueue) {
+    for (const bool byCallback : {false, true}) {
+        SCOPED_TRACE(byCallback ? "callback" : "queue");
+        vlj_browser_destroy(browser_);
+        browser_ = nullptr;
+        events_.clear();
+        Heard heard;
+        addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
+        addServer("10.0.0.8", {{"gamename", "othergame"}, {"hostname", "Other"}});
+        if (byCallback) {
+            ASSERT_EQ(vlj_browser_set_event_callback(browser(), &hear, &heard), VLJ_OK);
+        }
+        ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_FULL), VLJ_OK);
+        EXPECT_EQ(vlj_browser_is_updating(browser()), 1);
+        EXPECT_TRUE(heard.events.empty());  // only steps deliver
+        drive();
+        if (byCallback) events_ = heard.events;
+        EXPECT_EQ(kinds(), (std::vector<int32_t>{14, 1, 11}));
+        const vlj_event& server = events_[1];
+        EXPECT_EQ(server.is_new, 1);
+        EXPECT_EQ(server.progress, 100);  // both queries sent
+        EXPECT_EQ(server.server_id, 1u);
+        EXPECT_EQ(server.port, 22000);
+        EXPECT_STREQ(server.address, "10.0.0.7");
+        EXPECT_EQ(server.server, vlj_browser_find_server(browser(), 1));
+        if (byCallback) {
+            EXPECT_EQ(heard.hostnames, (std::vector<std::string>{"Alpha"}));
+        }
+        EXPECT_EQ(vlj_browser_update_problem(browser()), VLJ_PROBLEM_NONE);
+        EXPECT_EQ(vlj_browser_step(browser()), 0);
+    }
+}
+
+TEST_F(CApi, AuxUpdatesRefreshServersAndFullUpdatesListThemAfresh) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    EXPECT_EQ(vlj_browser_receive_buffer(browser()), 1 << 20);
+    ASSERT_EQ(vlj_browser_set_receive_buffer(browser(), 65536), VLJ_OK);
+    pass();
+    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
+    ASSERT_EQ(vlj_browser_set_receive_buffer(browser(), -5), VLJ_OK);
+    EXPECT_EQ(vlj_browser_receive_buffer(browser()), 0);
+    addServer("10.0.0.7", {{"hostname", "Renamed"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}});
+    events_.clear();
+    pass(VLJ_UPDATE_AUX);
+    std::vector<std::pair<uint32_t, int32_t>> idAndNew;
+    for (const vlj_event& e : events_)
+        if (e.kind == VLJ_EVENT_SERVER) idAndNew.push_back({e.server_id, e.is_new});
+    EXPECT_EQ(idAndNew, (std::vector<std::pair<uint32_t, int32_t>>{{1, 0}, {2, 1}}));
+    EXPECT_STREQ(vlj_server_value(vlj_browser_find_server(browser(), 1), "info", "hostname"), "Renamed");
+    // A full update forgets the list at once; the servers come back new,
+    // under ids never used before.
+    ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_FULL), VLJ_OK);
+    EXPECT_EQ(vlj_browser_server_count(browser()), 0);
+    EXPECT_EQ(vlj_browser_find_server(browser(), 1), nullptr);
+    EXPECT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_AUX), VLJ_ERR_BUSY);
+    EXPECT_EQ(vlj_browser_clear(browser()), VLJ_ERR_BUSY);
+    drive();
+    EXPECT_EQ(vlj_browser_server_count(browser()), 2);
+    EXPECT_EQ(vlj_server_id(vlj_browser_server_at(browser(), 0)), 3u);
+    EXPECT_EQ(vlj_browser_server_at(browser(), 2), nullptr);
+    EXPECT_EQ(vlj_browser_server_at(browser(), -1), nullptr);
+}
+
+TEST_F(CApi, QueuedEventsOfServersClearedSinceCarryNoPointer) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_FULL), VLJ_OK);
+    while (vlj_browser_step(browser()) == 1) lan_.advance(1);
+    ASSERT_EQ(vlj_browser_clear(browser()), VLJ_OK);
+    EXPECT_EQ(vlj_browser_server_count(browser()), 0);
+    poll();
+    ASSERT_EQ(kinds(), (std::vector<int32_t>{14, 1, 11}));
+    EXPECT_EQ(events_[1].server, nullptr);
+    EXPECT_EQ(events_[1].server_id, 1u);
+    EXPECT_STREQ(events_[1].address, "10.0.0.7");
+}
+
+// What stands in the way of an update, as the problem event tells it.
+TEST_F(CApi, UpdateProblemsComeBeforeTheIdleState) {
+    struct Case {
+        const char* name;
+        void (*breakLan)(platform::SimulatedLan&);
+        int32_t updateResult;
+        int32_t problem;
+    };
+    const Case cases[] = {
+        {"no socket", [](platform::SimulatedLan& lan) { lan.setSocketLimit(0); }, VLJ_ERR_NO_SOCKET,
+         VLJ_PROBLEM_NO_SOCKET},
+        {"no broadcast",
+         [](platform::SimulatedLan& lan) {
+             lan.addInterface("10.0.9.1", "255.255.255.255", platform::SimulatedLan::PointToPointInterface);
+             lan.setBroadcastRoute("");
+         },
+         VLJ_OK, VLJ_PROBLEM_NO_BROADCAST},
+    };
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pass();
+        events_.clear();
+        c.breakLan(lan_);
+        ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_FULL), c.updateResult);
+        poll();
+        EXPECT_TRUE(events_.empty());  // even an update over at once reports at the next step
+        drive();
+        EXPECT_EQ(kinds(), c.problem == VLJ_PROBLEM_NO_SOCKET ? (std::vector<int32_t>{20 + c.problem, 11})
+                                                                : (std::vector<int32_t>{14, 20 + c.problem, 11}));
+        EXPECT_EQ(vlj_browser_update_problem(browser()), c.problem);
+        // An update that could not start keeps the list; one that found nothing empties it.
+        EXPECT_EQ(vlj_browser_server_count(browser()), c.problem == VLJ_PROBLEM_NO_SOCKET ? 1 : 0);
+        lan_.setSocketLimit(-1);
+    }
+}
+
+TEST_F(CApi, ValuesByKeyByPlayerAndByWalking) {
+    lan_.setLatency("10.0.0.7", 12);
+    std::vector<std::pair<std::string, std::string>> pairs = {{"hostname", "Alpha"}, {"numplayers", "12"}};
+    for (int i = 0; i < 12; ++i) pairs.push_back({"player_" + std::to_string(i), "P" + std::to_string(i)});
+    addServer("10.0.0.7", pairs);
+    pass();
+    const vlj_server* server = vlj_browser_server_at(browser(), 0);
+    EXPECT_STREQ(vlj_server_address(server), "10.0.0.7");
+    EXPECT_EQ(vlj_server_ping(server), 12);
+    EXPECT_STREQ(vlj_server_value(server, "info", "ping"), "12");
+    EXPECT_STREQ(vlj_server_value(server, "rules", "fraglimit"), "(NONE)");
+    EXPECT_EQ(vlj_server_value(server, "info", "nosuchkey"), nullptr);
+    EXPECT_EQ(vlj_server_value(server, "Info", "hostname"), nullptr);
+    EXPECT_EQ(vlj_server_value(server, "players", "name"), nullptr);  // player values only
+    EXPECT_STREQ(vlj_server_player_value(server, "players", 11, "name"), "P11");
+    EXPECT_STREQ(vlj_server_player_value(server, "players", 3, "score"), "(NONE)");
+    EXPECT_EQ(vlj_server_player_value(server, "players", 12, "name"), nullptr);
+    EXPECT_EQ(vlj_server_player_value(server, "players", -1, "name"), nullptr);
+
+    // A walk gives every value once, oldest first, in any order of indexes.
+    ASSERT_EQ(vlj_server_value_count(server, "players"), 24);
+    std::vector<std::string> upward, scattered(24);
+    for (int32_t i = 0; i < 24; ++i) {
+        const char *key, *value;
+        int32_t player;
+        ASSERT_EQ(vlj_server_value_at(server, "players", i, &key, &value, &player), VLJ_OK);
+        upward.push_back(std::string(key) + std::to_string(player) + "=" + value);
+    }
+    for (int32_t i : {23, 0, 12, 13, 11, 5, 22, 1, 2, 3, 4, 6, 7, 8, 9, 10, 14, 15, 16, 17, 18, 19, 20, 21}) {
+        const char *key, *value;
+        int32_t player;
+        ASSERT_EQ(vlj_server_value_at(server, "players", i, &key, &value, &player), VLJ_OK);
+        scattered[i] = std::string(key) + std::to_string(player) + "=" + value;
+    }
+    EXPECT_EQ(upward, scattered);
+    EXPECT_EQ(upward.front(), "score0=(NONE)");  // the key map's last line, player 0, comes first
+    EXPECT_EQ(upward.back(), "name11=P11");
+    int32_t player = 7;
+    EXPECT_EQ(vlj_server_value_at(server, "info", 0, nullptr, nullptr, &player), VLJ_OK);
+    EXPECT_EQ(player, -1);
+    EXPECT_EQ(vlj_server_value_at(server, "players", 24, nullptr, nullptr, nullptr), VLJ_ERR_NOT_FOUND);
+    EXPECT_EQ(vlj_server_value_at(server, "nosection", 0, nullptr, nullptr, nullptr), VLJ_ERR_NOT_FOUND);
+    EXPECT_EQ(vlj_server_value_count(server, "nosection"), 0);
+}
+
+TEST_F(CApi, SortOrdersTheListAndDeliversNoEvent) {
+    addServer("10.0.0.7", {{"hostname", "bravo"}, {"numplayers", "2"}});
+    addServer("10.0.0.8", {{"hostname", "Alpha"}, {"numplayers", "10"}});
+    addServer("10.0.0.9", {{"hostname", "charlie"}, {"numplayers", "7"}});
+    pass();
+    events_.clear();
+    struct Case {
+        const char* key;
+        int32_t ascending, mode;
+        std::vector<std::string> order;
+    };
+    const Case cases[] = {
+        {"numplayers", 0, VLJ_COMPARE_INTEGER, {"Alpha", "charlie", "bravo"}},
+        {"numplayers", 1, VLJ_COMPARE_TEXT, {"Alpha", "bravo", "charlie"}},
+        {"hostname", 1, VLJ_COMPARE_TEXT_NOCASE, {"Alpha", "bravo", "charlie"}},
+        {"hostname", 0, VLJ_COMPARE_TEXT, {"charlie", "bravo", "Alpha"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        ASSERT_EQ(vlj_browser_sort(browser(), c.key, c.ascending, c.mode), VLJ_OK);
+        EXPECT_EQ(hostnames(), c.order);
+    }
+    EXPECT_EQ(vlj_browser_sort(browser(), "hostname", 1, 4), VLJ_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(hostnames(), cases[3].order);  // a refused sort changes nothing
+    poll();
+    EXPECT_TRUE(events_.empty());
+}
+
+TEST_F(CApi, AKeyMapPathGivenReplacesTheCurrentDirectorysOne) {
+    writeKeyMap("info.title=hostname;\n", "other.ini");
+    const std::string path = (directory_ / "other.ini").string();
+    vlj_browser_config config;
+    vlj_browser_config_init(&config);
+    config.key_map_path = path.c_str();
+    ASSERT_EQ(vlj_browser_create(&config, &browser_), VLJ_OK);
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    pass();
+    const vlj_server* server = vlj_browser_server_at(browser(), 0);
+    EXPECT_STREQ(vlj_server_value(server, "info", "title"), "Alpha");
+    EXPECT_EQ(vlj_server_value(server, "info", "hostname"), nullptr);
+    EXPECT_TRUE(lan_.messages().empty());
+}
+
+struct Nested {
+    vlj_browser* browser;
+    std::vector<int32_t> results;
+};
+void VLJ_CALL stepInside(const vlj_event*, void* user) {
+    auto* nested = static_cast<Nested*>(user);
+    nested->results.push_back(vlj_browser_step(nested->browser));
+}
+void VLJ_CALL collectLine(const char* line, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(line); }
+
+TEST_F(CApi, CallbacksRunInsideStepsOnlyAndAStepInsideOneIsRefused) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    std::vector<std::string> lines;
+    ASSERT_EQ(vlj_browser_set_trace_callback(browser(), &collectLine, &lines), VLJ_OK);
+    Nested nested{browser(), {}};
+    ASSERT_EQ(vlj_browser_set_event_callback(browser(), &stepInside, &nested), VLJ_OK);
+    pass();
+    EXPECT_EQ(nested.results, (std::vector<int32_t>(3, VLJ_ERR_BUSY)));
+    EXPECT_FALSE(lines.empty());
+    EXPECT_TRUE(events_.empty());  // nothing was queued while the callback was set
+}
+
+}  // namespace
+}  // namespace brenn::testing

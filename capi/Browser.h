@@ -37,6 +37,8 @@ struct vlj_browser {
     // do costs no call into the service: set when an update starts, cleared
     // when the service reports the idle state.
     bool running = false;
+    // True when the key map file was read to its end at creation.
+    bool keyMapLoaded = false;
     // True while deliver() runs: a step from a callback is refused.
     bool delivering = false;
     // While sortServers runs, the records it hands out are its order.

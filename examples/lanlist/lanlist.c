@@ -222,7 +222,11 @@ static int make_browser(const options* o, vlj_browser** browser) {
     config.max_queries = o->queries;
     config.key_map_path = o->key_map;
     result = vlj_browser_create(&config, browser);
+    if (result == VLJ_ERR_NOT_FOUND) fprintf(stderr, "lanlist: cannot read the key map %s\n", o->key_map);
     if (result != VLJ_OK) return fail("cannot make a browser", result);
+    /* The library shows nothing about a missing key map: the host says it. */
+    if (vlj_browser_key_map_loaded(*browser) == 0)
+        fprintf(stderr, "lanlist: no MultiplayerServers/VelnarKeyMap.ini here: servers show their ping alone\n");
     if (o->trace) vlj_browser_set_trace_callback(*browser, print_trace, NULL);
     result = vlj_browser_update(*browser, VLJ_UPDATE_FULL);
     if (result != VLJ_OK && result != VLJ_ERR_NO_SOCKET) return fail("cannot start the update", result);

@@ -185,11 +185,18 @@ int32_t vlj_browser_create(const vlj_browser_config* config, vlj_browser** brows
         if (made == nullptr) return VLJ_ERR_NO_MEMORY;
         made->matchmaking.maxConcurrentQueries = settings.max_queries != 0 ? settings.max_queries : DefaultQueries;
         const std::string name = settings.name != nullptr ? settings.name : "lan";
-        if (settings.key_map_path != nullptr)
-            made->service.reset(new (std::nothrow) VelnarLanJoin(name, &made->matchmaking, settings.key_map_path));
-        else
-            made->service.reset(new (std::nothrow) VelnarLanJoin(name, &made->matchmaking));
-        if (made->service == nullptr || !made->service->browserReady()) return VLJ_ERR_NO_MEMORY;
+        // The map is read quietly: a C host (a game's thread) must not be
+        // stopped by a message box, nor its console written to.
+        const bool given = settings.key_map_path != nullptr;
+        bool read = false;
+        std::unique_ptr<mm::KeyMap> keyMap(
+            new mm::KeyMap(given ? std::string(settings.key_map_path) : VelnarLanJoin::defaultKeyMapPath(), &read));
+        if (given && !read) return VLJ_ERR_NOT_FOUND;
+        made->keyMapLoaded = read;
+        made->service.reset(new (std::nothrow) VelnarLanJoin(name, &made->matchmaking, keyMap.get()));
+        if (made->service == nullptr) return VLJ_ERR_NO_MEMORY;
+        keyMap.release();  // the service's now
+        if (!made->service->browserReady()) return VLJ_ERR_NO_MEMORY;
         made->service->setServerLimits(limits);
         made->hearGone();
         *browser = made.release();
@@ -300,6 +307,11 @@ int32_t vlj_browser_set_trace_callback(vlj_browser* browser, vlj_trace_callback 
     browser->traceUser = user;
     browser->service->setTraceHook(callback != nullptr ? &onTrace : nullptr, browser);
     return VLJ_OK;
+}
+
+int32_t vlj_browser_key_map_loaded(const vlj_browser* browser) {
+    if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+    return browser->keyMapLoaded ? 1 : 0;
 }
 
 int32_t vlj_browser_set_receive_buffer(vlj_browser* browser, int32_t bytes) {

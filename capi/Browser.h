@@ -40,6 +40,8 @@ struct vlj_browser {
     // do costs no call into the service: set when an update starts, cleared
     // when the service reports the idle state.
     bool running = false;
+    // True when the key map file was read to its end at creation.
+    bool keyMapLoaded = false;
     // True while deliver() runs: a step from a callback is refused.
     bool delivering = false;
     // Ids of the servers a live list reported gone in this step: removed

@@ -83,7 +83,7 @@ enum {
     VLJ_ERR_INVALID_ARGUMENT = -1, /* a NULL object, a NULL text, a value out of its range */
     VLJ_ERR_NO_MEMORY = -2,        /* storage could not be had */
     VLJ_ERR_BUFFER_TOO_SMALL = -3, /* reserved for calls that copy into the caller's buffer */
-    VLJ_ERR_NOT_FOUND = -4,        /* no such server, value or player */
+    VLJ_ERR_NOT_FOUND = -4,        /* no such server, value or player; an unreadable key map */
     VLJ_ERR_BUSY = -5,             /* an update is running */
     VLJ_ERR_NO_SOCKET = -6,        /* the update could not open its sockets */
     VLJ_ERR_STRUCT_SIZE = -7,      /* a structure's size field is smaller than its first version */
@@ -122,7 +122,10 @@ typedef struct vlj_browser_config {
     uint32_t size;            /* sizeof(vlj_browser_config) */
     int32_t max_queries;      /* servers queried at once, 1 to 1000; 0: 8 */
     const char* key_map_path; /* the key map file; NULL: "MultiplayerServers/VelnarKeyMap.ini"
-                                 under the current directory. Read once, at creation. */
+                                 under the current directory. Read once, at creation. The
+                                 path's bytes are passed as given to the system's narrow
+                                 file API (fopen; on Windows that reads them in the ANSI
+                                 code page, not UTF-8); '\' and '/' both separate folders. */
     const char* name;         /* the service's name; NULL: "lan" */
     /* Added after the first version (a caller built before them passes a
      * smaller size and gets the defaults): how many servers are taken from
@@ -136,14 +139,23 @@ typedef struct vlj_browser_config {
 VLJ_API void VLJ_CALL vlj_browser_config_init(vlj_browser_config* config);
 
 /* Makes a browser into *browser (left NULL on failure). config may be NULL
- * for the defaults. A key map that cannot be read leaves the records with
- * the ping alone; it is not an error: it is reported once, as the C++
- * service reports it (on standard error; on Windows in a message box).
+ * for the defaults. The key map is read here, and nothing is shown or
+ * printed about it (no message box, no line on standard error): a
+ * key_map_path given that cannot be opened or read to its end is an error,
+ * VLJ_ERR_NOT_FOUND, and nothing is made; a missing default key map
+ * (key_map_path NULL) is not: the records then hold "info"/"ping" alone,
+ * and vlj_browser_key_map_loaded says 0.
  * Errors: VLJ_ERR_INVALID_ARGUMENT (browser NULL, max_queries or a bound
  * out of range), VLJ_ERR_STRUCT_SIZE (config->size smaller than the first
  * version's, which ended with name; a size below today's takes that first
- * version and the defaults of the fields after it), VLJ_ERR_NO_MEMORY. */
+ * version and the defaults of the fields after it), VLJ_ERR_NOT_FOUND (the
+ * key map given cannot be read), VLJ_ERR_NO_MEMORY. */
 VLJ_API int32_t VLJ_CALL vlj_browser_create(const vlj_browser_config* config, vlj_browser** browser);
+/* 1 when the browser read its key map file at creation, 0 when the
+ * default one could not be opened or read to its end (the records then
+ * hold "info"/"ping" alone; a host may tell its user where the file
+ * belongs). Always 1 for a browser made with a key_map_path. */
+VLJ_API int32_t VLJ_CALL vlj_browser_key_map_loaded(const vlj_browser* browser);
 /* Stops a running update without an event and frees the browser with its
  * servers. Every pointer it gave out is invalid afterwards. NULL: nothing. */
 VLJ_API void VLJ_CALL vlj_browser_destroy(vlj_browser* browser);

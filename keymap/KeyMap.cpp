@@ -51,15 +51,25 @@ bool nextToken(std::string_view text, std::size_t& pos, std::string_view delimit
 }  // namespace
 
 KeyMap::KeyMap(const std::string& fileName) : fileName_(fileName) {
-    std::FILE* file = platform::openTextFile(fileName_.c_str());
-    if (file == nullptr) {
+    if (load() == Loading::NotOpened) {
         const std::string message = "Error: Couldn't find Key Map file: " + fileName_;
         platform::showMessage(message.c_str(), "Error locating file");
-        return;
     }
+}
+
+KeyMap::KeyMap(const std::string& fileName, bool* read) : fileName_(fileName) {
+    const bool whole = load() == Loading::Read;
+    if (read != nullptr) *read = whole;
+}
+
+KeyMap::Loading KeyMap::load() {
+    std::FILE* file = platform::openTextFile(fileName_.c_str());
+    if (file == nullptr) return Loading::NotOpened;
     std::string line;
     while (readLine(file, line)) addLine(line);
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
+    return failed ? Loading::ReadFailed : Loading::Read;
 }
 
 void KeyMap::addLine(const std::string& line) {

@@ -33,6 +33,12 @@ public:
     // with the caption "Error locating file" and the map stays empty. A read
     // error ends loading; the entries read so far stay.
     explicit KeyMap(const std::string& fileName);
+    // Loads the file at fileName as above, but shows nothing when it cannot
+    // be opened: *read (unless null) is set to true when the file was opened
+    // and read to its end, false when it could not be opened (the map stays
+    // empty) or a read failed (the entries read so far stay), as when the
+    // path names a folder. For hosts that tell of a missing map their own way.
+    KeyMap(const std::string& fileName, bool* read);
 
     // The serverKey of the first entry (the last such file line) whose key
     // equals key exactly, case-sensitively; else key itself. The result is
@@ -45,6 +51,9 @@ public:
     const std::string& fileName() const { return fileName_; }
 
 private:
+    enum class Loading { Read, NotOpened, ReadFailed };
+    // Reads the file's lines into the map; says how far it got.
+    Loading load();
     // Adds the entry that one line (without its terminator) yields, if any.
     void addLine(const std::string& line);
 

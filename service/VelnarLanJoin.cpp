@@ -25,21 +25,30 @@ void buildSecretKey(char (&key)[7]) {
     key[6] = '\0';
 }
 
-std::string keyMapPath() {
+}  // namespace
+
+std::string VelnarLanJoin::defaultKeyMapPath() {
     char directory[platform::MaxPathLength] = {0};
     platform::currentDirectory(sizeof directory, directory);
     return std::string(directory) + KeyMapPath;
 }
 
-}  // namespace
-
 VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking)
-    : VelnarLanJoin(std::move(name), joinMatchmaking, keyMapPath()) {}
+    : VelnarLanJoin(std::move(name), joinMatchmaking, defaultKeyMapPath()) {}
 
 VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, const std::string& keyMapFile)
+    : VelnarLanJoin(std::move(name), joinMatchmaking, static_cast<KeyMap*>(nullptr)) {
+    try {
+        keyMap = new KeyMap(keyMapFile);
+    } catch (const std::bad_alloc&) {
+        keyMap = nullptr;
+    }
+}
+
+VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, KeyMap* ownedKeyMap)
     : serviceId(nullptr),
       joinMatchmaking(joinMatchmaking),
-      keyMap(nullptr),
+      keyMap(ownedKeyMap),
       updating(false),
       nextServerId(0),
       browser(nullptr),
@@ -52,11 +61,6 @@ VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking,
                               secretKey, joinMatchmaking->maxConcurrentQueries, &VelnarLanJoin::onBrowserEvent, 1,
                               this);
     serviceId = strdup(name.c_str());
-    try {
-        keyMap = new KeyMap(keyMapFile);
-    } catch (const std::bad_alloc&) {
-        keyMap = nullptr;
-    }
 }
 
 VelnarLanJoin::~VelnarLanJoin() {

@@ -39,6 +39,12 @@ public:
     // platform layer, so '\' separators work everywhere) instead of the
     // current directory's. A missing file is shown the same way.
     VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, const std::string& keyMapFile);
+    // As above, with a key map the host made itself with new, which the
+    // service then owns and deletes (null: an empty map), in place of
+    // reading one: a host that tells of a missing map its own way loads it
+    // with KeyMap's quiet constructor from defaultKeyMapPath() or a path of
+    // its choosing, and nothing is shown.
+    VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking, KeyMap* keyMap);
     ~VelnarLanJoin();
     VelnarLanJoin(const VelnarLanJoin&) = delete;
     VelnarLanJoin& operator=(const VelnarLanJoin&) = delete;
@@ -66,8 +72,12 @@ public:
     virtual void serverStateChanged(std::uint32_t state);
 
     JoinMatchmaking* getJoinMatchmaking();
-    // The key map; null only when no storage for it was to be had.
+    // The key map; null only when no storage for it was to be had, or when
+    // the host handed in none.
     KeyMap* getKeyMap();
+    // The key map file the first constructor reads: the current directory
+    // + "\MultiplayerServers\VelnarKeyMap.ini".
+    static std::string defaultKeyMapPath();
     // Sets the updating flag as it stands, nothing more: update() steps the
     // browser only while it is set. Hosts call it (to stop stepping, or to
     // step again); keep it a plain setter.

@@ -210,19 +210,55 @@ TEST_F(CApi, SortOrdersTheListAndDeliversNoEvent) {
     EXPECT_TRUE(events_.empty());
 }
 
-TEST_F(CApi, AKeyMapPathGivenReplacesTheCurrentDirectorysOne) {
+// The key map through the C interface: read quietly, whichever file it is.
+// A path given must be readable; a missing default leaves the ping alone.
+TEST_F(CApi, KeyMapsAreReadWithoutAMessageAndAPathGivenMustBeReadable) {
     writeKeyMap("info.title=hostname;\n", "other.ini");
-    const std::string path = (directory_ / "other.ini").string();
-    vlj_browser_config config;
-    vlj_browser_config_init(&config);
-    config.key_map_path = path.c_str();
-    ASSERT_EQ(vlj_browser_create(&config, &browser_), VLJ_OK);
-    addServer("10.0.0.7", {{"hostname", "Alpha"}});
-    pass();
-    const vlj_server* server = vlj_browser_server_at(browser(), 0);
-    EXPECT_STREQ(vlj_server_value(server, "info", "title"), "Alpha");
-    EXPECT_EQ(vlj_server_value(server, "info", "hostname"), nullptr);
+    struct Case {
+        const char* name;
+        const char* path;  // under the test's folder; NULL: the default
+        bool removeDefault;
+        int32_t result, loaded;
+        std::vector<std::string> info;  // the keys of "info", in the order written
+    };
+    const Case cases[] = {
+        {"default", nullptr, false, VLJ_OK, 1, {"numplayers", "hostname", "ping"}},
+        {"given", "other.ini", false, VLJ_OK, 1, {"title", "ping"}},
+        {"given, '\\' separated", "MultiplayerServers\\VelnarKeyMap.ini", false, VLJ_OK, 1,
+         {"numplayers", "hostname", "ping"}},
+        {"given, missing", "missing.ini", false, VLJ_ERR_NOT_FOUND, 0, {}},
+        {"given, a folder", "MultiplayerServers", false, VLJ_ERR_NOT_FOUND, 0, {}},
+        {"default, missing", nullptr, true, VLJ_OK, 0, {"ping"}},
+    };
+    addServer("10.0.0.7", {{"hostname", "Alpha"}, {"numplayers", "0"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.removeDefault) std::filesystem::remove(directory_ / "MultiplayerServers" / "VelnarKeyMap.ini");
+        const std::string path = c.path != nullptr ? directory_.string() + "/" + c.path : "";
+        vlj_browser_config config;
+        vlj_browser_config_init(&config);
+        config.key_map_path = c.path != nullptr ? path.c_str() : nullptr;
+        vlj_browser* made = reinterpret_cast<vlj_browser*>(&config);
+        ASSERT_EQ(vlj_browser_create(&config, &made), c.result);
+        if (c.result != VLJ_OK) {
+            EXPECT_EQ(made, nullptr);
+            continue;
+        }
+        vlj_browser_destroy(browser_);
+        browser_ = made;
+        EXPECT_EQ(vlj_browser_key_map_loaded(browser()), c.loaded);
+        pass();
+        std::vector<std::string> info;
+        const vlj_server* server = vlj_browser_server_at(browser(), 0);
+        for (int32_t i = 0; i < vlj_server_value_count(server, "info"); ++i) {
+            const char* key = nullptr;
+            vlj_server_value_at(server, "info", i, &key, nullptr, nullptr);
+            info.push_back(key);
+        }
+        EXPECT_EQ(info, c.info);
+    }
     EXPECT_TRUE(lan_.messages().empty());
+    EXPECT_EQ(vlj_browser_key_map_loaded(nullptr), VLJ_ERR_INVALID_ARGUMENT);
 }
 
 struct Nested {

@@ -274,7 +274,11 @@ namespace VelnarLanJoin
     {
         /// <summary>Servers queried at once, 1 to 1000; 0: the library's default (8).</summary>
         public int MaxQueries;
-        /// <summary>The key map file; null: MultiplayerServers/VelnarKeyMap.ini under the current directory.</summary>
+        /// <summary>
+        /// The key map file; null: MultiplayerServers/VelnarKeyMap.ini under the current directory. Read once,
+        /// without a message: a file named here that cannot be read makes the Browser constructor throw NotFound;
+        /// a missing default one leaves the servers with "info"/"ping" alone (see Browser.KeyMapLoaded).
+        /// </summary>
         public string KeyMapPath;
         /// <summary>The service's name; null: "lan".</summary>
         public string Name;
@@ -370,6 +374,12 @@ namespace VelnarLanJoin
         }
 
         public bool IsUpdating { get { return Native.vlj_browser_is_updating(Live()) == 1; } }
+
+        /// <summary>
+        /// False when the default key map (no KeyMapPath) could not be read: the servers then hold "info"/"ping"
+        /// alone, and nothing was shown; tell the player where the file belongs. True otherwise.
+        /// </summary>
+        public bool KeyMapLoaded { get { return Native.vlj_browser_key_map_loaded(Live()) == 1; } }
 
         /// <summary>
         /// The receive buffer, in bytes, that an update asks the system for, so that servers answering
@@ -751,6 +761,7 @@ namespace VelnarLanJoin
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_clear(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_sort(IntPtr browser, byte[] key, int ascending, int mode);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_update_problem(IntPtr browser);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_key_map_loaded(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_set_receive_buffer(IntPtr browser, int bytes);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_receive_buffer(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_set_event_callback(IntPtr browser, EventCallback callback, IntPtr user);

@@ -1,7 +1,7 @@
 /* lanlist: a C host of the plug-in's C interface. It lists the game servers
  * of the LAN as a table after one pass, or hosts a game for a while, or both.
  *   lanlist [--sort KEY [--descending] [--mode int|float|text|nocase]]
- *           [--queries N] [--keymap PATH] [--tick MS] [--trace]
+ *           [--queries N] [--keymap PATH] [--tick MS] [--trace] [--players]
  *   lanlist --host NAME [--port P] [--seconds S] [--map MAP] [--player NAME]...
  *           [--announce] [--list [listing options]]
  * Exit status: 0 when servers were listed (or a game hosted), 2 when no
@@ -48,6 +48,7 @@ typedef struct options {
     int player_count;
     int list;
     int announce;
+    int names;
 } options;
 
 static int fail(const char* what, int32_t result) {
@@ -122,7 +123,7 @@ static void print_cell(const char* text, int width, int right) {
 
 /* ---- Listing ------------------------------------------------------------ */
 
-#define COLUMNS 6
+#define COLUMNS 7 /* the last, the players' names, only with --players */
 
 static const char* info(const vlj_server* server, const char* key) {
     const char* value = vlj_server_value(server, VLJ_SECTION_INFO, key);
@@ -133,8 +134,27 @@ static const char* info(const vlj_server* server, const char* key) {
 typedef struct row {
     char endpoint[32];
     char players[64];
+    char names[256];
     const char* cells[COLUMNS];
 } row;
+
+/* The names of the server's players, 0 upward, joined by ", " into out
+ * (size bytes), cut short where they do not fit. */
+static void join_names(const vlj_server* server, char* out, size_t size) {
+    size_t used = 0;
+    int32_t player;
+    const char* name;
+    out[0] = 0;
+    for (player = 0;; ++player) {
+        size_t length;
+        name = vlj_server_player_value(server, VLJ_SECTION_PLAYERS, player, "name");
+        if (name == NULL) break;
+        length = strlen(name) + (player > 0 ? 2 : 0);
+        if (used + length >= size) break;
+        sprintf(out + used, "%s%s", player > 0 ? ", " : "", name);
+        used += length;
+    }
+}
 
 static void fill_row(const vlj_server* server, row* r) {
     sprintf(r->endpoint, "%s:%d", vlj_server_address(server), (int)vlj_server_port(server));
@@ -146,12 +166,15 @@ static void fill_row(const vlj_server* server, row* r) {
     /* Both counts are the servers' texts: cut long ones short. */
     sprintf(r->players, "%.24s/%.24s", info(server, "numplayers"), info(server, "maxplayers"));
     r->cells[5] = r->players;
+    join_names(server, r->names, sizeof r->names);
+    r->cells[6] = r->names;
 }
 
-static void print_table(vlj_browser* browser) {
-    static const char* heads[COLUMNS] = {"ADDRESS:PORT", "PING", "HOSTNAME", "MAP", "TYPE", "PLAYERS"};
+/* The table of the servers listed; the names column with names set. */
+static void print_table(vlj_browser* browser, int names) {
+    static const char* heads[COLUMNS] = {"ADDRESS:PORT", "PING", "HOSTNAME", "MAP", "TYPE", "PLAYERS", "NAMES"};
     int widths[COLUMNS];
-    int count = (int)vlj_browser_server_count(browser), i, c;
+    int count = (int)vlj_browser_server_count(browser), i, c, columns = names ? COLUMNS : COLUMNS - 1;
     row* rows = count > 0 ? (row*)malloc(sizeof(row) * (size_t)count) : NULL;
     if (count > 0 && rows == NULL) {
         fprintf(stderr, "lanlist: out of memory\n");
@@ -160,17 +183,17 @@ static void print_table(vlj_browser* browser) {
     for (c = 0; c < COLUMNS; ++c) widths[c] = (int)strlen(heads[c]);
     for (i = 0; i < count; ++i) {
         fill_row(vlj_browser_server_at(browser, i), &rows[i]);
-        for (c = 0; c < COLUMNS; ++c) {
+        for (c = 0; c < columns; ++c) {
             int w = decoded(rows[i].cells[c], NULL);
             if (w > widths[c]) widths[c] = w;
         }
     }
     for (i = -1; i < count; ++i) {
-        for (c = 0; c < COLUMNS; ++c) {
+        for (c = 0; c < columns; ++c) {
             /* Numbers line up on the right; the last column has no blanks after it. */
             int right = c == 1 || c == 5;
-            print_cell(i < 0 ? heads[c] : rows[i].cells[c], (right || c + 1 < COLUMNS) ? widths[c] : 0, right);
-            if (c + 1 < COLUMNS) fputs("  ", stdout);
+            print_cell(i < 0 ? heads[c] : rows[i].cells[c], (right || c + 1 < columns) ? widths[c] : 0, right);
+            if (c + 1 < columns) fputs("  ", stdout);
         }
         putchar('\n');
     }
@@ -199,7 +222,11 @@ static int make_browser(const options* o, vlj_browser** browser) {
     config.max_queries = o->queries;
     config.key_map_path = o->key_map;
     result = vlj_browser_create(&config, browser);
+    if (result == VLJ_ERR_NOT_FOUND) fprintf(stderr, "lanlist: cannot read the key map %s\n", o->key_map);
     if (result != VLJ_OK) return fail("cannot make a browser", result);
+    /* The library shows nothing about a missing key map: the host says it. */
+    if (vlj_browser_key_map_loaded(*browser) == 0)
+        fprintf(stderr, "lanlist: no MultiplayerServers/VelnarKeyMap.ini here: servers show their ping alone\n");
     if (o->trace) vlj_browser_set_trace_callback(*browser, print_trace, NULL);
     result = vlj_browser_update(*browser, VLJ_UPDATE_FULL);
     if (result != VLJ_OK && result != VLJ_ERR_NO_SOCKET) return fail("cannot start the update", result);
@@ -217,7 +244,7 @@ static int finish_listing(const options* o, vlj_browser* browser, int heard, int
     }
     fprintf(stderr, "lanlist: %d servers heard, %d listed, after %d steps\n", heard,
             (int)vlj_browser_server_count(browser), steps);
-    print_table(browser);
+    print_table(browser, o->names);
     if (vlj_browser_server_count(browser) == 0) {
         fprintf(stderr, "lanlist: no server answered\n");
         return 2;
@@ -266,6 +293,7 @@ static int parse(int argc, char** argv, options* o) {
         else if (strcmp(name, "--trace") == 0) o->trace = 1, takes = 0;
         else if (strcmp(name, "--list") == 0) o->list = 1, takes = 0;
         else if (strcmp(name, "--announce") == 0) o->announce = 1, takes = 0;
+        else if (strcmp(name, "--players") == 0) o->names = 1, takes = 0;
         else if (value == NULL) ok = 0;
         else if (strcmp(name, "--sort") == 0) o->sort_key = value;
         else if (strcmp(name, "--keymap") == 0) o->key_map = value;

@@ -80,6 +80,7 @@ static class LanJoinCheck
                 { ResultCode.BadKey, () => host.SetServerValue("info", "numplayers", "3") },
                 { ResultCode.BadLimit, () => host.Limits = new HostLimits { SenderRate = 0 } },
                 { ResultCode.InvalidArgument, () => new Browser(new BrowserOptions { MaxQueries = 1001 }) },
+                { ResultCode.NotFound, () => new Browser(new BrowserOptions { KeyMapPath = "MultiplayerServers/none.ini" }) },
                 { ResultCode.AlreadyHosting, () => host.Start("x", 0) },
                 { ResultCode.PortInUse, () => other.Start("x", port) },
             };
@@ -99,10 +100,19 @@ static class LanJoinCheck
                    read.TotalBurst == 40, "limits read back differ");
         }
 
+        // The key map is read without a message: one missing from the
+        // current directory is told by KeyMapLoaded.
+        string home = Directory.GetCurrentDirectory(), bare = Path.Combine(Path.GetTempPath(), Path.GetRandomFileName());
+        Directory.CreateDirectory(bare);
+        Directory.SetCurrentDirectory(bare);
+        try { using (var unmapped = new Browser()) Expect(!unmapped.KeyMapLoaded, "a key map loaded in " + bare); }
+        finally { Directory.SetCurrentDirectory(home); Directory.Delete(bare); }
+
         // A handler's exception comes out of Step, and a handler cannot
         // dispose its browser; the browser goes on working.
         using (var browser = new Browser())
         {
+            Expect(browser.KeyMapLoaded, "the key map of " + home + " was not loaded");
             bool disposeRefused = false;
             browser.EventReceived += e => {
                 try { browser.Dispose(); } catch (InvalidOperationException) { disposeRefused = true; }

@@ -24,7 +24,15 @@ def browse(browser, host, kind=vlj.Update.FULL):
 
 
 def test_hosted_game_is_listed_and_refreshed(private_network):
-    with vlj.Host() as host, vlj.Browser(key_map=KEY_MAP) as browser:
+    with vlj.Host() as host, vlj.Browser(key_map=KEY_MAP) as browser, \
+            socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as hear:
+        hear.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        hear.bind(("0.0.0.0", 22020))  # where live browsers hear announcements
+        host.announcing = True
+        assert (host.announcing, browser.receive_buffer, browser.key_map_loaded) == (True, 1 << 20, True)
+        for asked, kept in ((-5, 0), (65536, 65536)):
+            browser.receive_buffer = asked
+            assert browser.receive_buffer == kept
         host.set_player_limit(8)
         host.set_server_value("info", "mapname", "scree")
         for slot, name, score in ((0, "Ada", 12), (3, "Bo", 7)):
@@ -35,6 +43,8 @@ def test_hosted_game_is_listed_and_refreshed(private_network):
         assert [(s.endpoint, s.hostname, s.info["numplayers"], s.info["maxplayers"], s.info["mapname"])
                 for s in servers] == [("127.0.0.1:22000", "Hosted by Python", "2", "8", "scree")]
         assert [(p["name"], p["score"]) for p in servers[0].players] == [("Ada", "12"), ("Bo", "7")]
+        hear.settimeout(1)
+        assert hear.recv(1500) == b"\\announce\\22000\\gamename\\ridgeline\\final\\"
 
         host.remove_player(0)
         events, servers = browse(browser, host, vlj.Update.AUX)
@@ -43,6 +53,16 @@ def test_hosted_game_is_listed_and_refreshed(private_network):
         # Player 1 of the first pass stays in the refreshed record: the service
         # overwrites the values a reply brings and removes none.
         assert servers[0].players[0]["name"] == "Bo" and host.counters.answered >= 2
+
+
+def test_missing_default_key_map_is_told_not_shown(private_network, tmp_path, monkeypatch, capfd):
+    monkeypatch.chdir(tmp_path)  # no MultiplayerServers/ here
+    with vlj.Host() as host, vlj.Browser() as browser:
+        host.start("Unmapped")
+        _, servers = browse(browser, host)
+        assert not browser.key_map_loaded
+        assert [s.sections["info"] for s in servers] == [{"ping": str(servers[0].ping)}]
+    assert capfd.readouterr().err == ""
 
 
 def test_failed_or_timed_out_update_leaves_nothing_behind(private_network):
@@ -116,6 +136,8 @@ REFUSED = [
     (B, lambda b: b.sort("hostname", mode=9), R.INVALID_ARGUMENT),
     (B, lambda b: b.update(7), R.INVALID_ARGUMENT),
     (lambda: B(max_queries=1001), None, R.INVALID_ARGUMENT),
+    (lambda: B(key_map="/nonexistent/VelnarKeyMap.ini"), None, R.NOT_FOUND),
+    (lambda: B(key_map=KEY_MAP.parent), None, R.NOT_FOUND),  # a folder
 ]
 
 

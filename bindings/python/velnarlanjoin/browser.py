@@ -92,8 +92,10 @@ class Browser:
     close it (or leave its with-block) to free it with its servers.
 
     key_map: the key map file (None: MultiplayerServers/VelnarKeyMap.ini
-    under the current directory); max_queries: servers queried at once
-    (0: 8); tick: seconds a pass sleeps between two steps."""
+    under the current directory), read once, here, without a message:
+    Error NOT_FOUND when the file given cannot be read, key_map_loaded
+    False when the default one is missing; max_queries: servers queried at
+    once (0: 8); tick: seconds a pass sleeps between two steps."""
 
     def __init__(self, key_map=None, max_queries=0, name=None, tick=0.005):
         lib = self._lib = _native.library()
@@ -189,6 +191,25 @@ class Browser:
     def problem(self):
         """What kept the last update from asking the network (a Problem)."""
         return _enum(Problem, self._call("vlj_browser_update_problem"))
+
+    @property
+    def key_map_loaded(self):
+        """False when the default key map could not be read: the servers
+        then hold "info"/"ping" alone. True otherwise."""
+        return self._call("vlj_browser_key_map_loaded") == 1
+
+    @property
+    def receive_buffer(self):
+        """The receive buffer, in bytes, that an update asks the system for
+        (1048576 unless set; 0: none asked, the system's default). Setting
+        it takes effect at the next update; 0 or less asks for none."""
+        return self._call("vlj_browser_receive_buffer")
+
+    @receive_buffer.setter
+    def receive_buffer(self, size):
+        if int(size) >= 2**31:
+            raise ValueError("receive buffer too large: %r" % size)
+        self._call("vlj_browser_set_receive_buffer", int32(size))
 
     def clear(self):
         """Forgets the servers listed. Raises Error BUSY while updating."""

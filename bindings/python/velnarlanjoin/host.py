@@ -88,6 +88,18 @@ class Host:
         """The port answered on; 0 while not hosting."""
         return self._call("vlj_host_port")
 
+    @property
+    def announcing(self):
+        """Whether the game tells live browsers of itself (off until set):
+        while on and hosting, it sends "\\announce\\..." to UDP port 22020 of
+        every broadcast address after starting and after its values change,
+        and "\\goodbye\\..." when hosting stops."""
+        return self._call("vlj_host_is_announcing") == 1
+
+    @announcing.setter
+    def announcing(self, on):
+        self._call("vlj_host_set_announcing", 1 if on else 0)
+
     def set_server_value(self, section, key, value):
         """A value in section "basic", "info", "rules" or "teams"."""
         self._call("vlj_host_set_server_value", encode(section), encode(key), encode(value))

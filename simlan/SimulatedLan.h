@@ -1,5 +1,6 @@
 // A simulated LAN: in-memory UDP between hosts with IPv4 addresses, a manual
-// clock, per-host latency and loss, and failure injection. Installed in place
+// clock, per-host latency, impairments per direction (loss, bursts,
+// duplication, reordering, delay), and failure injection. Installed in place
 // of the real platform, it lets tests drive every timing edge of the engine
 // with no sockets and no sleeping.
 //
@@ -108,9 +109,6 @@ public:
     // --- Hosts and servers -----------------------------------------------
     // Delay (ms) of every datagram the host at that address sends.
     void setLatency(const std::string& address, std::uint32_t milliseconds);
-    // Share (0 to 1) of the host's datagrams that are lost, chosen by a
-    // generator with a fixed seed so that runs repeat.
-    void setLoss(const std::string& address, double share);
     // Loss, bursts, duplication, reordering and delay of every datagram in
     // one direction (to the player's sockets, or from them to the
     // servers), drawn from a generator seeded with seed.

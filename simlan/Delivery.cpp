@@ -22,8 +22,8 @@ bool Channel::loses() {
 namespace {
 
 // A broadcast reaches the bound and shared sockets at its port: the
-// player's own (the player is on every segment; a host hears its own
-// broadcast) and those of the hosts in the segments it reached.
+// player's own (the player is on every segment; a machine hears its own
+// broadcast) and those of the machines in the segments it reached.
 void queueBroadcast(SimulatedLan::State& lan, const SimulatedLan::Datagram& datagram, std::uint32_t due,
                     const std::vector<std::uint32_t>& subnets) {
     const auto own = lan.socketByPort.find(datagram.toPort);

@@ -25,7 +25,7 @@ struct Entry {
 
 struct EngineSocket {
     std::uint16_t port = 0;     // 0 until the first send or a bind gives it one
-    std::uint32_t address = 0;  // a bound socket's host; 0 for the player's sockets
+    std::uint32_t address = 0;  // a bound socket's machine; 0 for the player's sockets
     bool bound = false;         // bound to its port by bindUdpSocket or bindSharedUdpSocket
     bool shared = false;        // bound by bindSharedUdpSocket
     bool broadcast = false;
@@ -59,9 +59,9 @@ struct SimulatedLan::State {
     std::uint16_t nextPort = simlan::FirstLocalPort;
     std::map<Socket, simlan::EngineSocket> sockets;
     std::map<std::uint16_t, Socket> socketByPort;          // the player's sockets, bound ones included
-    std::map<simlan::Endpoint, Socket> boundElsewhere;     // bound sockets of other hosts
-    std::multimap<simlan::Endpoint, Socket> shared;        // shared sockets of every host, the player's too
-    std::uint32_t bindAddress = 0;                         // the host of the next bound socket
+    std::map<simlan::Endpoint, Socket> boundElsewhere;     // bound sockets of other machines
+    std::multimap<simlan::Endpoint, Socket> shared;        // shared sockets of every machine, the player's too
+    std::uint32_t bindAddress = 0;                         // the machine of the next bound socket
     std::map<simlan::Endpoint, SimulatedLan::Responder> servers;
     std::map<std::uint32_t, std::uint32_t> latency;
     simlan::Channel toPlayer;
@@ -133,7 +133,7 @@ std::uint32_t sourceFor(const SimulatedLan::State& lan, std::uint32_t address);
 // 255.255.255.255, or not a broadcast address).
 bool broadcastReach(const SimulatedLan::State& lan, std::uint32_t address, std::vector<std::uint32_t>* subnets,
                     std::uint32_t* source);
-// Whether a datagram from another host than the player's to address is a
+// Whether a datagram from another machine than the player's to address is a
 // broadcast, and the segments it reaches.
 bool broadcastFrom(const SimulatedLan::State& lan, std::uint32_t from, std::uint32_t address,
                    std::vector<std::uint32_t>* subnets);

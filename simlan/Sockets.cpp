@@ -122,9 +122,9 @@ void simCloseSocket(Socket socket) {
     lan.sockets.erase(found);
 }
 
-// A socket bound on the player's host is one of the player's sockets (found
-// by its port); one bound on another host is found by address and port. The
-// port is taken when a socket or a server already holds it on that host;
+// A socket bound on the player's machine is one of the player's sockets (found
+// by its port); one bound on another machine is found by address and port. The
+// port is taken when a socket or a server already holds it on that machine;
 // shared sockets take a port that only shared sockets hold.
 Socket bindOn(std::uint16_t port, bool shared, int* failure) {
     auto& lan = lanState();

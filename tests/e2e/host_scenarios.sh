@@ -8,11 +8,11 @@ host_game() {
     local log=$1 waited
     shift
     if [[ $mode == veth ]]; then
-        (cd "$root" && exec ip netns exec "$SIMLAN_SERVERS" "$@") >"$log" 2>&1 &
+        (cd "$root" && exec ip netns exec "$NETLAN_SERVERS" "$@") >"$log" 2>&1 &
     else
         (cd "$root" && exec "$@") >"$log" 2>&1 &
     fi
-    SIMLAN_PIDS+=($!)
+    NETLAN_PIDS+=($!)
     for ((waited = 0; waited < 100; waited++)); do
         grep -q "^hosting" "$log" && return 0
         sleep 0.05
@@ -57,9 +57,9 @@ scenario_clist() {
     browse clist "${order[@]}"
     expect_status 0
     check --json "$tmp/clist.json"
-    (cd "$root" && simlan_player "$LANBROWSE" "${order[@]}") >"$tmp/lanbrowse.txt" 2>"$tmp/lanbrowse.err" ||
+    (cd "$root" && netlan_player "$LANBROWSE" "${order[@]}") >"$tmp/lanbrowse.txt" 2>"$tmp/lanbrowse.err" ||
         { echo "FAILED: lanbrowse's table"; show_logs; exit 1; }
-    (cd "$root" && simlan_player "$LANLIST" "${order[@]}") >"$tmp/lanlist.txt" 2>"$tmp/lanlist.err" ||
+    (cd "$root" && netlan_player "$LANLIST" "${order[@]}") >"$tmp/lanlist.txt" 2>"$tmp/lanlist.err" ||
         { echo "FAILED: lanlist exited $?"; show_logs; exit 1; }
     cat "$tmp/lanlist.txt"
     python3 "$here/same_table.py" "$tmp/lanbrowse.txt" "$tmp/lanlist.txt" || { show_logs; exit 1; }

@@ -28,6 +28,7 @@ void flood(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         ServerBrowser* b = browser::create("bench", "bench", "secret", 4, nullptr, 1, nullptr);
+        browser::setLimits(b, 16, static_cast<std::int32_t>(senders));  // the index is measured, not the bound
         lan.clearSent();
         browser::lanUpdate(b, 1, 22000, 22010, 1);
         queueAnswers(lan, senders);

@@ -46,9 +46,11 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->stringPool = stringpool::create();
     browser->querySlots = static_cast<QuerySlot*>(
         allocation::allocate(static_cast<std::size_t>(slotCount) * sizeof(QuerySlot)));
-    if (browser->servers == nullptr || browser->stringPool == nullptr || browser->querySlots == nullptr) {
+    if (browser->servers == nullptr || browser->stringPool == nullptr || browser->querySlots == nullptr ||
+        limits::reserve(&browser->limits, limits::ReservedAddresses) != 0) {
         dynarray::destroy(browser->servers);
         stringpool::destroy(browser->stringPool);
+        limits::releaseTable(&browser->limits);
         allocation::release(browser->querySlots);
         allocation::release(browser);
         return nullptr;
@@ -63,7 +65,10 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
     browser->instance = instance;
     browser->sortKey = "";
     browser->broadcastSocket = platform::InvalidSocket;
+    browser->live.announceSocket = platform::InvalidSocket;
     browser->discovery.receiveBuffer = -1;
+    browser->limits.perAddress = limits::DefaultPerAddress;
+    browser->limits.total = limits::DefaultTotal;
     browser->receiveBufferRequest = DiscoveryReceiveBuffer;
     platform::startSockets();
     return browser;
@@ -75,11 +80,14 @@ void destroy(ServerBrowser* browser) {
         // A pass still running holds sockets; a long-lived game must not
         // leak them.
         platform::closeSocket(browser->broadcastSocket);
+        platform::closeSocket(browser->live.announceSocket);
         closeQuerySockets(browser);
+        releaseSlots(browser);
     }
     dynarray::destroy(browser->servers);
     stringpool::destroy(browser->stringPool);
     serverindex::release(&browser->serverIndex);
+    limits::releaseTable(&browser->limits);
     allocation::release(browser->querySlots);
     allocation::release(browser);
     platform::endSockets();
@@ -90,6 +98,7 @@ std::int32_t think(ServerBrowser* browser) {
     switch (browser->state) {
         case ListingLan: discoveryStep(browser); break;
         case Querying: queryStep(browser); break;
+        case Live: liveStep(browser); break;
         default: break;
     }
     return NoError;
@@ -113,8 +122,16 @@ std::int32_t clear(ServerBrowser* browser) {
     dynarray::destroy(browser->servers);
     browser->servers = servers;
     serverindex::clear(&browser->serverIndex);
+    limits::forget(&browser->limits);
     stringpool::destroy(browser->stringPool);
     browser->stringPool = pool;
+    return NoError;
+}
+
+std::int32_t setLimits(ServerBrowser* browser, std::int32_t perAddress, std::int32_t total) {
+    if (perAddress < 1 || total < 1) return OutOfRange;
+    browser->limits.perAddress = perAddress;
+    browser->limits.total = total;
     return NoError;
 }
 

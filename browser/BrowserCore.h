@@ -7,7 +7,9 @@
 
 #include "browser/BrowserTypes.h"
 #include "browser/LanDiscovery.h"
+#include "browser/LiveListing.h"
 #include "browser/QuerySlot.h"
+#include "browser/SenderLimits.h"
 #include "browser/ServerIndex.h"
 #include "browser/StringPool.h"
 #include "browser/Trace.h"
@@ -48,6 +50,8 @@ struct ServerBrowser {
     std::int32_t receiveBufferRequest;
     BrowserTrace trace;               // null: no trace
     void* traceContext;
+    LiveListing live;                 // the live listing, while state is Live
+    SenderLimits limits;              // servers taken per address and in all
 };
 
 namespace browser {
@@ -60,8 +64,9 @@ ServerBrowser* create(const char* primaryName, const char* secondaryName, const 
                       std::int32_t slotCount, BrowserCallback callback, std::int32_t callbackKind,
                       void* instance);
 
-// Closes the sockets of a pass still running (no event), frees every
-// server, pooled text and slot, and ends the sockets layer. Null is ignored.
+// Closes the sockets of a pass or live listing still running (no event),
+// frees every server, pooled text and slot, and ends the sockets layer.
+// Null is ignored.
 void destroy(ServerBrowser* browser);
 
 // One non-blocking step of the running pass. NoBrowser for null, else
@@ -77,6 +82,11 @@ std::int32_t halt(ServerBrowser* browser);
 // empty containers cannot be had; NoError otherwise. Server pointers handed
 // out before become invalid.
 std::int32_t clear(ServerBrowser* browser);
+
+// Sets the most servers taken from one address and in all (passes and live
+// listings, from the next answer on; servers listed already stay).
+// OutOfRange (nothing changed) for a bound below 1, else NoError.
+std::int32_t setLimits(ServerBrowser* browser, std::int32_t perAddress, std::int32_t total);
 
 std::int32_t state(const ServerBrowser* browser);
 std::int32_t serverCount(const ServerBrowser* browser);

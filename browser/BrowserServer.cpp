@@ -28,6 +28,15 @@ TableShape shapeFor(std::int32_t queryType) {
     }
 }
 
+// FNV-1a over the bytes: texts that differ in any byte, letter case
+// included, hash apart.
+std::uint32_t exactHash(const char* text) {
+    std::uint32_t hash = 2166136261u;
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c != 0; ++c)
+        hash = (hash ^ *c) * 16777619u;
+    return hash;
+}
+
 }  // namespace
 
 BrowserServer* create(std::uint32_t ip, std::uint16_t queryPort, std::int32_t queryType,
@@ -40,6 +49,7 @@ BrowserServer* create(std::uint32_t ip, std::uint16_t queryPort, std::int32_t qu
     server->ping = UnmeasuredPing;
     server->queryType = queryType;
     server->pool = pool;
+    std::memset(&server->liveness, 0, sizeof server->liveness);
     return server;
 }
 
@@ -50,6 +60,27 @@ HashTable* keyTable(BrowserServer* server) {
                                          elements::hashText, elements::compareFirstAddress, nullptr);
     }
     return server->keys;
+}
+
+void takePairs(BrowserServer* server, BrowserServer* from) {
+    hashtable::destroy(server->keys);
+    server->keys = from->keys;
+    from->keys = nullptr;
+}
+
+std::uint32_t fingerprint(const BrowserServer* server) {
+    std::uint32_t sum = 0;
+    if (server->keys != nullptr) {
+        for (std::int32_t b = 0; b < server->keys->bucketCount; ++b) {
+            const DynArray* bucket = server->keys->buckets[b];
+            for (std::int32_t i = 0; i < dynarray::length(bucket); ++i) {
+                const auto* pair = static_cast<const KeyValuePair*>(dynarray::elementAt(bucket, i));
+                const std::uint32_t key = exactHash(pair->key);
+                sum += (key * 0x9E3779B1u) ^ (exactHash(pair->value) + 0x7F4A7C15u + (key << 6) + (key >> 2));
+            }
+        }
+    }
+    return sum == 0 ? 1 : sum;
 }
 
 void freeServer(void* element) {

@@ -15,6 +15,18 @@ struct KeyValuePair {
     const char* value;
 };
 
+// What a live listing knows of a server besides its values (zero outside
+// live listing, apart from listed).
+struct ServerLiveness {
+    std::int32_t listed;          // 1 once a complete reply of it was reported
+    std::int32_t slot;            // 1 + index of the query slot asking it; 0 when none is
+    std::uint32_t dueTick;        // when its next query episode may begin
+    std::uint32_t heardTick;      // when it last answered (a query or a broadcast)
+    std::uint32_t answeredTick;   // when its last complete reply came
+    std::int32_t failedEpisodes;  // episodes in a row given up without a complete reply
+    std::uint32_t fingerprint;    // of the pairs last reported; 0: report the next reply
+};
+
 struct BrowserServer {
     std::uint32_t ip;         // IPv4 address, network byte order
     std::uint16_t queryPort;  // host byte order
@@ -22,13 +34,14 @@ struct BrowserServer {
     std::int32_t queryType;   // BrowserQueryType
     HashTable* keys;          // KeyValuePair table, owned; null until a pair is stored
     StringPool* pool;         // the browser's pool, borrowed
+    ServerLiveness liveness;
 };
 
 namespace server {
 
 constexpr std::int16_t UnmeasuredPing = 9999;
 
-// A new server with ping 9999 and no pairs, or null when storage cannot be
+// A new server with ping 9999, no pairs and zero liveness, or null when storage cannot be
 // had. Freed by freeServer. Its key table, sized by queryType, is made when
 // the first pair is stored (keyTable): a sender that never answers a query
 // costs one small record, which keeps a flood of bogus answers cheap.
@@ -38,6 +51,14 @@ BrowserServer* create(std::uint32_t ip, std::uint16_t queryPort, std::int32_t qu
 // The server's key table, made on first use; null when storage cannot be
 // had (the server is then unchanged).
 HashTable* keyTable(BrowserServer* server);
+
+// Gives server the pairs of `from` (both of the same pool) and frees the
+// ones it held; `from` is left without pairs.
+void takePairs(BrowserServer* server, BrowserServer* from);
+
+// A hash of the server's pairs, the same whatever their order; never 0, so
+// that 0 can mean "none taken yet".
+std::uint32_t fingerprint(const BrowserServer* server);
 
 // Element free function of the browser's server list: element is the
 // address of a BrowserServer address. Frees the key table and the record;

@@ -12,12 +12,22 @@ enum BrowserState : std::int32_t {
     Idle = 0,
     ListingLan = 2,  // broadcast sent, answers collected
     Querying = 3,    // found servers being queried
+    Live = 4,        // a live listing: finding, querying and refreshing at once, until closed
 };
 
 // Event codes passed to the BrowserCallback.
 enum BrowserEvent : std::int32_t {
     StateChanged = 1,   // param1 null, param2 0; read the new state with state()
     ServerUpdated = 2,  // param1 the BrowserServer, param2 the progress in percent
+    // Live: param1 the BrowserServer, already out of the list and freed
+    // once the callback returns; param2 1 when it had been reported (it
+    // stopped answering or said goodbye), 0 when it never was (it answered
+    // a broadcast but no query).
+    ServerGone = 3,
+    // Live: the first sweep is complete: the broadcasts of the first
+    // ListingTimeout ms are over and every server that answered them was
+    // reported or given up. param1 null, param2 0.
+    SweepComplete = 4,
 };
 
 // Results of the engine's operations.
@@ -27,6 +37,7 @@ enum BrowserError : std::int32_t {
     Busy = 4,          // refused: the browser is not Idle
     NoBrowser = 5,     // think called without a browser
     NoMemory = 6,      // storage could not be had; nothing changed
+    OutOfRange = 7,    // a setting outside its range; nothing changed
 };
 
 // Which query a server is sent; indexes the query text table.

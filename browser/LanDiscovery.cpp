@@ -3,6 +3,7 @@
 #include "browser/LanDiscovery.h"
 
 #include "browser/BrowserCore.h"
+#include "browser/BrowserServer.h"
 #include "browser/QueryEngine.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
@@ -156,8 +157,8 @@ void runUntilIdle(ServerBrowser* browser) {
     }
 }
 
-std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t firstPort,
-                       std::int32_t lastPort, std::int32_t step) {
+std::int32_t beginBroadcasting(ServerBrowser* browser, std::int32_t firstPort, std::int32_t lastPort,
+                               std::int32_t step, std::int32_t rounds) {
     if (browser->state != Idle) return Busy;
     if (openQuerySockets(browser) != NoError) return SocketFailed;
     if (openBroadcastSocket(browser) != NoError) {
@@ -169,14 +170,38 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
     plan.firstPort = firstPort;
     plan.lastPort = lastPort;
     plan.step = step;
-    plan.rounds = MaxRounds;
+    plan.rounds = rounds;
     plan.round = 0;
     plan.sent = 0;
     plan.refused = 0;
+    limits::newPass(&browser->limits);
     planTargets(browser);
     beginRound(plan);
     browser->listStartTick = platform::tickCount();
     sendBroadcast(browser);
+    return NoError;
+}
+
+void startRound(ServerBrowser* browser) {
+    DiscoveryRounds& plan = browser->discovery;
+    plan.rounds = 1;
+    plan.round = 0;
+    planTargets(browser);
+    beginRound(plan);
+    browser->listStartTick = platform::tickCount();
+    sendBroadcast(browser);
+}
+
+bool roundsOver(const ServerBrowser* browser) {
+    const DiscoveryRounds& plan = browser->discovery;
+    return plan.round == plan.rounds && plan.nextPort > lastOf(plan);
+}
+
+std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t firstPort,
+                       std::int32_t lastPort, std::int32_t step) {
+    const std::int32_t result =
+        beginBroadcasting(browser, firstPort, lastPort, step, MaxRounds);
+    if (result != NoError) return result;
     setState(browser, ListingLan);
     browser->nextIndex = 0;
     browser->abortRequested = 0;
@@ -184,8 +209,7 @@ std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t 
     return NoError;
 }
 
-void discoveryStep(ServerBrowser* browser) {
-    sendBroadcast(browser);
+void collectAnswers(ServerBrowser* browser, void (*known)(ServerBrowser*, BrowserServer*)) {
     // Reads while the poll finds the socket readable. Nothing to read after
     // all, or a failed receive (an error queued on the socket, which the
     // receive consumes), ends the drain for this step: what waits behind it
@@ -204,9 +228,19 @@ void discoveryStep(ServerBrowser* browser) {
         // A server that answers every round, or through two interfaces, is
         // one server: its later answers cost one index lookup.
         const std::uint16_t hostPort = platform::netToHost16(port);
-        if (findServer(browser, address, hostPort) != -1) continue;
-        addServer(browser, address, hostPort, Status);
+        const std::int32_t index = findServer(browser, address, hostPort);
+        if (index != -1) {
+            if (known != nullptr) known(browser, serverAt(browser, index));
+            continue;
+        }
+        if (!limits::admit(browser, address, serverCount(browser))) continue;
+        if (addServer(browser, address, hostPort, Status) == nullptr) limits::release(&browser->limits, address);
     }
+}
+
+void discoveryStep(ServerBrowser* browser) {
+    sendBroadcast(browser);
+    collectAnswers(browser, nullptr);
     const DiscoveryRounds& plan = browser->discovery;
     const bool roundsOver = plan.round == plan.rounds && plan.nextPort > lastOf(plan);
     const bool nothingSent = roundsOver && plan.sent == 0;
@@ -214,6 +248,10 @@ void discoveryStep(ServerBrowser* browser) {
         if (nothingSent) trace(browser, "no broadcast could be sent: no server can answer");
         trace(browser, "discovery over: %d servers; receive buffer %d bytes", static_cast<int>(serverCount(browser)),
               static_cast<int>(plan.receiveBuffer));
+        if (browser->limits.refused > 0)
+            trace(browser, "%d answers ignored over the bounds of %d servers per address and %d in all",
+                  static_cast<int>(browser->limits.refused), static_cast<int>(browser->limits.perAddress),
+                  static_cast<int>(browser->limits.total));
         platform::closeSocket(browser->broadcastSocket);
         browser->broadcastSocket = platform::InvalidSocket;
         setState(browser, Querying);

@@ -8,6 +8,7 @@
 
 namespace brenn {
 
+struct BrowserServer;
 struct ServerBrowser;
 
 // The broadcasts of one pass: "\status\" to every port of the range, in
@@ -54,6 +55,22 @@ constexpr int DiscoveryReceiveBuffer = 1 << 20;
 // every socket it opened closed again, still Idle); else NoError.
 std::int32_t lanUpdate(ServerBrowser* browser, std::int32_t async, std::int32_t firstPort,
                        std::int32_t lastPort, std::int32_t step);
+
+// The start of a pass or a live listing: opens the query sockets and the
+// broadcast socket, plans `rounds` broadcast rounds (RoundStart) over the
+// ports as lanUpdate does and sends what is due at once; the state is not
+// changed. Busy outside Idle; SocketFailed (nothing left open) as lanUpdate.
+std::int32_t beginBroadcasting(ServerBrowser* browser, std::int32_t firstPort, std::int32_t lastPort,
+                               std::int32_t step, std::int32_t rounds);
+// Begins one more round now over the same ports, to 255.255.255.255 and to
+// the broadcast addresses of the interfaces up now, sending what is due.
+void startRound(ServerBrowser* browser);
+// True when every round planned has sent its last port.
+bool roundsOver(const ServerBrowser* browser);
+// Reads the answers waiting on the broadcast socket: a server is added for
+// every new sender whose answer holds "\final\"; a known sender's answer is
+// handed to `known` (when not null).
+void collectAnswers(ServerBrowser* browser, void (*known)(ServerBrowser*, BrowserServer*));
 
 // The steps of lanUpdate.
 // Opens one socket per slot. SocketFailed if the first fails; a later

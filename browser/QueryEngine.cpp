@@ -3,6 +3,7 @@
 
 #include "browser/BrowserCore.h"
 #include "browser/BrowserServer.h"
+#include "browser/LiveListing.h"
 #include "browser/ReplyParser.h"
 #include "browser/Trace.h"
 #include "protocol/Wire.h"
@@ -52,10 +53,18 @@ void sendQuery(QuerySlot& slot) {
 }
 
 void complete(ServerBrowser* browser, QuerySlot& slot) {
+    if (browser->state == Live) return live::answered(browser, slot);
     BrowserServer* server = slot.server;
     slot.server = nullptr;
+    server->liveness.listed = 1;
     if (browser->callback != nullptr)
         browser->callback(browser, ServerUpdated, browser->instance, server, progress(browser));
+}
+
+// The query of a slot ends without a complete reply.
+void giveUp(ServerBrowser* browser, QuerySlot& slot) {
+    if (browser->state == Live) return live::givenUp(browser, slot);
+    slot.server = nullptr;
 }
 
 // Reads one datagram of a busy slot whose socket is readable. A numbered
@@ -72,10 +81,7 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     // Only the queried address and port may answer; anything else (or a
     // failure that names no sender) leaves the slot to its time-out.
     if (address != slot.target.address || port != slot.target.port) return;
-    if (length < 0) {
-        slot.server = nullptr;
-        return;
-    }
+    if (length < 0) return giveUp(browser, slot);
     buffer[length] = '\0';
     const server::ReplyMarks marks = server::readMarks(buffer);
     const bool final = marks.final;
@@ -85,7 +91,9 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
               static_cast<unsigned>(server::queryPort(slot.server)), static_cast<int>(part));
         return;
     }
-    BrowserServer* server = slot.server;
+    // A live listing's reply goes into its scratch record, a pass's
+    // straight into the server.
+    BrowserServer* server = slot.scratch != nullptr ? slot.scratch : slot.server;
     const std::uint32_t now = platform::tickCount();
     if (server->ping == server::UnmeasuredPing) {
         // From the latest query sent before this first datagram to its
@@ -108,8 +116,8 @@ void receiveReply(ServerBrowser* browser, QuerySlot& slot) {
     if (allParts(slot)) complete(browser, slot);
 }
 
-// The receive phase: one datagram per readable busy slot (at most 64 slots
-// polled). Returns how many slots were busy at its start.
+}  // namespace
+
 std::int32_t receivePhase(ServerBrowser* browser) {
     platform::Socket readSet[platform::MaxPollSockets];
     std::int32_t readSlot[platform::MaxPollSockets];
@@ -135,20 +143,16 @@ std::int32_t receivePhase(ServerBrowser* browser) {
     return busy;
 }
 
-// The time phase: a slot silent for more than QueryTimeout since its first
-// query is freed; one that has heard nothing new for more than
-// RetryInterval since its latest query or part is asked again, up to
-// MaxQueries queries in all.
 void timePhase(ServerBrowser* browser) {
     const std::uint32_t now = platform::tickCount();
     for (std::int32_t i = 0; i < browser->slotCount; ++i) {
         QuerySlot& slot = browser->querySlots[i];
         if (slot.server == nullptr) continue;
-        if (now - slot.startTick > QueryTimeout) {
+        if (now - slot.startTick > slot.timeout) {
             trace(browser, "%s:%u: no complete reply within %u ms (%d queries), dropped",
                   server::address(slot.server), static_cast<unsigned>(server::queryPort(slot.server)),
-                  static_cast<unsigned>(QueryTimeout), static_cast<int>(slot.queries));
-            slot.server = nullptr;
+                  static_cast<unsigned>(slot.timeout), static_cast<int>(slot.queries));
+            giveUp(browser, slot);
             continue;
         }
         const std::uint32_t quiet = now - lastNews(slot);
@@ -165,9 +169,7 @@ void timePhase(ServerBrowser* browser) {
     }
 }
 
-void dispatch(ServerBrowser* browser, QuerySlot& slot) {
-    BrowserServer* server = serverAt(browser, browser->nextIndex);
-    browser->nextIndex += 1;
+void startQuery(QuerySlot& slot, BrowserServer* server, std::uint32_t timeout) {
     slot.server = server;
     std::memset(&slot.target, 0, sizeof slot.target);
     slot.target.family = 2;
@@ -176,16 +178,23 @@ void dispatch(ServerBrowser* browser, QuerySlot& slot) {
     slot.queries = 0;
     slot.parts = 0;
     slot.finalPart = 0;
+    slot.timeout = timeout;
     sendQuery(slot);
     slot.startTick = slot.sendTick;
     slot.heardTick = slot.sendTick;
 }
 
+namespace {
+
 // The dispatch phase: every idle slot gets the next server not yet asked.
 void dispatchPhase(ServerBrowser* browser) {
     for (std::int32_t i = 0; i < browser->slotCount; ++i) {
         if (browser->nextIndex >= serverCount(browser)) break;
-        if (browser->querySlots[i].server == nullptr) dispatch(browser, browser->querySlots[i]);
+        if (browser->querySlots[i].server == nullptr) {
+            BrowserServer* server = serverAt(browser, browser->nextIndex);
+            browser->nextIndex += 1;
+            startQuery(browser->querySlots[i], server, QueryTimeout);
+        }
     }
 }
 
@@ -210,6 +219,8 @@ std::int32_t closeQuerySockets(ServerBrowser* browser) {
 
 std::int32_t queryStep(ServerBrowser* browser) {
     const std::int32_t busyAtStart = receivePhase(browser);
+    // A callback may have closed the list: the pass is over then.
+    if (browser->state != Querying) return NoError;
     timePhase(browser);
     if (browser->abortRequested || (browser->nextIndex >= serverCount(browser) && busyAtStart == 0)) {
         closeQuerySockets(browser);

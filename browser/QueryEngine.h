@@ -6,6 +6,8 @@
 
 namespace brenn {
 
+struct BrowserServer;
+struct QuerySlot;
 struct ServerBrowser;
 
 namespace browser {
@@ -32,6 +34,18 @@ std::int32_t queryStep(ServerBrowser* browser);
 
 // Closes the socket of every slot, busy or not. Returns 0.
 std::int32_t closeQuerySockets(ServerBrowser* browser);
+
+// The phases of a step, shared by a pass and a live listing.
+// Receive: one datagram per readable busy slot (at most 64 slots polled).
+// Returns how many slots were busy at its start.
+std::int32_t receivePhase(ServerBrowser* browser);
+// Time: a slot whose first query is more than its timeout old gives its
+// server up; one that has heard nothing new for more than RetryInterval
+// since its latest query or part asks again, up to MaxQueries queries.
+void timePhase(ServerBrowser* browser);
+// Puts server on the idle slot and sends its first query now; the query is
+// given up timeout ms after it.
+void startQuery(QuerySlot& slot, BrowserServer* server, std::uint32_t timeout);
 
 // The query text of a BrowserQueryType and its length (sent without NUL);
 // null and 0 for a type with no query.

@@ -27,6 +27,11 @@ struct QuerySlot {
     std::int32_t queries;     // queries sent to this server so far
     std::uint64_t parts;      // numbered parts received: bit k-1 for part k
     std::int32_t finalPart;   // number of the part that held "\final\"; 0 before it came
+    std::uint32_t timeout;    // ms after startTick at which the query is given up
+    // A live listing's reply being put together, taken into server once
+    // complete (so that its values change all at once); null in a pass,
+    // whose replies go straight into server.
+    BrowserServer* scratch;
 };
 
 }  // namespace brenn

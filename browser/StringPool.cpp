@@ -3,6 +3,8 @@
 
 #include "containers/Allocation.h"
 
+#include <initializer_list>
+
 namespace brenn::stringpool {
 
 namespace {
@@ -58,5 +60,12 @@ const char* find(const StringPool* pool, const char* text) { return findIn(pool-
 const char* intern(StringPool* pool, const char* text) { return internIn(pool->keys, text); }
 
 const char* internValue(StringPool* pool, const char* text) { return internIn(pool->values, text); }
+
+std::int32_t size(const StringPool* pool) {
+    std::int32_t texts = 0;
+    for (const HashTable* table : {pool->keys, pool->values})
+        for (std::int32_t b = 0; b < table->bucketCount; ++b) texts += dynarray::length(table->buckets[b]);
+    return texts;
+}
 
 }  // namespace brenn::stringpool

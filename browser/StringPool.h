@@ -34,6 +34,9 @@ const char* intern(StringPool* pool, const char* text);
 // none. Null when storage could not be had; the pool is then unchanged.
 const char* internValue(StringPool* pool, const char* text);
 
+// Texts held, keys and values together.
+std::int32_t size(const StringPool* pool);
+
 }  // namespace stringpool
 
 }  // namespace brenn

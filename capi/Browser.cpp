@@ -4,6 +4,7 @@
 
 #include "capi/Boundary.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -17,6 +18,8 @@ namespace mm = brenn::matchmaking;
 namespace {
 
 constexpr std::int32_t DefaultQueries = 8;
+// The size of the first vlj_browser_config, which ended with name.
+constexpr std::uint32_t FirstConfigSize = offsetof(vlj_browser_config, name) + sizeof(const char*);
 constexpr std::int32_t MostQueries = 1000;
 
 vlj_event emptyEvent(std::int32_t kind) {
@@ -38,6 +41,8 @@ vlj_browser::vlj_browser() {
     matchmaking.newServerDataHook = &vlj_browser::onServer;
     matchmaking.stateChangedHook = &vlj_browser::onState;
 }
+
+void vlj_browser::hearGone() { service->setServerGoneHook(&vlj_browser::onGone, this); }
 
 vlj_browser::~vlj_browser() {
     service.reset();
@@ -65,6 +70,11 @@ void vlj_browser::onServer(ServerData* record, std::uint32_t progress, bool isNe
     bool made = false;
     vlj_server* server = self->servers.adopt(record, &made);
     if (server == nullptr) return;
+    // Gone and back within one step: it stays, listed anew.
+    if (server->leaving) {
+        server->leaving = false;
+        made = true;
+    }
     // A refreshed record may hold new values: walks start again.
     server->walkSection = nullptr;
     const char* ping = brenn::capi::valueOf(*record, "info", -1, "ping");
@@ -82,17 +92,50 @@ void vlj_browser::onServer(ServerData* record, std::uint32_t progress, bool isNe
 void vlj_browser::onState(std::uint32_t state, void* context) {
     auto* self = static_cast<vlj_browser*>(context);
     if (state == mm::HostStateIdle) self->running = false;
-    if (state == mm::HostStateIdle && self->service != nullptr) {
+    const bool tells = state == mm::HostStateIdle || state == mm::HostStateLive;
+    if (tells && !self->problemReported && self->service != nullptr) {
         const mm::UpdateProblem problem = self->service->getUpdateProblem();
         if (problem != mm::UpdateFine) {
             vlj_event event = emptyEvent(VLJ_EVENT_PROBLEM);
             event.problem = static_cast<std::int32_t>(problem);
             self->gather(event);
+            self->problemReported = true;
         }
     }
     vlj_event event = emptyEvent(VLJ_EVENT_STATE);
     event.state = static_cast<std::int32_t>(state);
     self->gather(event);
+}
+
+void vlj_browser::onGone(ServerData* record, void* context) {
+    auto* self = static_cast<vlj_browser*>(context);
+    auto* server = static_cast<vlj_server*>(record->hostData);
+    if (server == nullptr) {
+        // Never listed here (no storage for it then): nothing to tell.
+        delete record;
+        return;
+    }
+    vlj_event event = emptyEvent(VLJ_EVENT_GONE);
+    event.server_id = record->serverId;
+    event.port = static_cast<std::int32_t>(record->port);
+    std::strncpy(event.address, record->address.c_str(), sizeof event.address - 1);
+    try {
+        self->leaving.push_back(record->serverId);
+    } catch (...) {
+        // No room to remove it later: it goes now, and unreported.
+        self->servers.remove(server);
+        return;
+    }
+    server->leaving = true;
+    self->gather(event);
+}
+
+void vlj_browser::removeLeaving() noexcept {
+    for (const std::uint32_t id : leaving) {
+        vlj_server* server = servers.find(id);
+        if (server != nullptr && server->leaving) servers.remove(server);
+    }
+    leaving.clear();
 }
 
 void vlj_browser::deliver() noexcept {
@@ -102,13 +145,16 @@ void vlj_browser::deliver() noexcept {
     delivering = true;
     for (vlj_event& event : events) {
         if (callback != nullptr) {
-            event.server = event.kind == VLJ_EVENT_SERVER ? servers.find(event.server_id) : nullptr;
+            const bool names = event.kind == VLJ_EVENT_SERVER || event.kind == VLJ_EVENT_GONE;
+            event.server = names ? servers.find(event.server_id) : nullptr;
             callback(&event, callbackUser);
         } else {
             queue.push(event);
         }
     }
     delivering = false;
+    // Reported: the servers that left go now.
+    removeLeaving();
 }
 
 void vlj_browser_config_init(vlj_browser_config* config) {
@@ -124,10 +170,17 @@ int32_t vlj_browser_create(const vlj_browser_config* config, vlj_browser** brows
         vlj_browser_config settings;
         vlj_browser_config_init(&settings);
         if (config != nullptr) {
-            if (config->size < sizeof settings) return VLJ_ERR_STRUCT_SIZE;
-            std::memcpy(&settings, config, sizeof settings);
+            // A caller built before the bounds were added gets their defaults.
+            if (config->size < FirstConfigSize) return VLJ_ERR_STRUCT_SIZE;
+            std::memcpy(&settings, config, config->size < sizeof settings ? FirstConfigSize : sizeof settings);
+            settings.size = sizeof settings;
         }
         if (settings.max_queries < 0 || settings.max_queries > MostQueries) return VLJ_ERR_INVALID_ARGUMENT;
+        mm::ServerLimits limits;
+        if (settings.servers_per_address != 0) limits.perAddress = settings.servers_per_address;
+        if (settings.servers_total != 0) limits.total = settings.servers_total;
+        if (limits.perAddress < 1 || limits.perAddress > 65535 || limits.total < 1 || limits.total > 1000000)
+            return VLJ_ERR_INVALID_ARGUMENT;
         std::unique_ptr<vlj_browser> made(new (std::nothrow) vlj_browser);
         if (made == nullptr) return VLJ_ERR_NO_MEMORY;
         made->matchmaking.maxConcurrentQueries = settings.max_queries != 0 ? settings.max_queries : DefaultQueries;
@@ -137,6 +190,8 @@ int32_t vlj_browser_create(const vlj_browser_config* config, vlj_browser** brows
         else
             made->service.reset(new (std::nothrow) VelnarLanJoin(name, &made->matchmaking));
         if (made->service == nullptr || !made->service->browserReady()) return VLJ_ERR_NO_MEMORY;
+        made->service->setServerLimits(limits);
+        made->hearGone();
         *browser = made.release();
         return VLJ_OK;
     });
@@ -146,12 +201,15 @@ void vlj_browser_destroy(vlj_browser* browser) { delete browser; }
 
 int32_t vlj_browser_update(vlj_browser* browser, int32_t kind) {
     return guarded([&]() -> std::int32_t {
-        if (browser == nullptr || kind < VLJ_UPDATE_FULL || kind > VLJ_UPDATE_AUX) return VLJ_ERR_INVALID_ARGUMENT;
+        if (browser == nullptr || kind < VLJ_UPDATE_FULL || kind > VLJ_UPDATE_LIVE) return VLJ_ERR_INVALID_ARGUMENT;
         VelnarLanJoin& service = *browser->service;
         if (browser->running) return VLJ_ERR_BUSY;
-        const bool fresh = kind != VLJ_UPDATE_AUX;
+        browser->problemReported = false;
+        const bool fresh = kind == VLJ_UPDATE_FULL || kind == VLJ_UPDATE_INFO;
         if (fresh)
             service.serverListFullUpdate();
+        else if (kind == VLJ_UPDATE_LIVE)
+            service.serverListLiveUpdate();
         else
             service.serverListAuxUpdate("", 0, mm::QueryStatus);
         browser->running = service.isUpdating();
@@ -172,6 +230,14 @@ int32_t vlj_browser_step(vlj_browser* browser) {
         if (browser->running) browser->service->update();
         if (!browser->gathered.empty()) browser->deliver();
         return browser->running ? 1 : 0;
+    });
+}
+
+int32_t vlj_browser_close(vlj_browser* browser) {
+    return guarded([&]() -> std::int32_t {
+        if (browser == nullptr) return VLJ_ERR_INVALID_ARGUMENT;
+        browser->service->closeList();
+        return VLJ_OK;
     });
 }
 

@@ -16,6 +16,9 @@ struct vlj_browser {
     vlj_browser();
     ~vlj_browser();
 
+    // Hands the servers a live list reports gone to this browser.
+    void hearGone();
+
     // Delivers the events gathered since the last delivery, in order: to
     // the callback when one is set (with the server looked up by id), else
     // into the queue. Never throws.
@@ -39,6 +42,12 @@ struct vlj_browser {
     bool running = false;
     // True while deliver() runs: a step from a callback is refused.
     bool delivering = false;
+    // Ids of the servers a live list reported gone in this step: removed
+    // once its events are delivered.
+    std::vector<std::uint32_t> leaving;
+    // A problem event was delivered for the update running (in a live
+    // list, before its live state): none again before the idle state.
+    bool problemReported = false;
     // While sortServers runs, the records it hands out are its order.
     bool sorting = false;
     bool sortFailed = false;
@@ -48,6 +57,9 @@ private:
     static void onServer(brenn::matchmaking::ServerData* record, std::uint32_t progress, bool isNew,
                          void* context);
     static void onState(std::uint32_t state, void* context);
+    static void onGone(brenn::matchmaking::ServerData* record, void* context);
+    // Removes the servers still leaving after a delivery.
+    void removeLeaving() noexcept;
     // Adds to gathered; an event that finds no room is dropped.
     void gather(const vlj_event& event) noexcept;
 };

@@ -55,6 +55,17 @@ void ServerList::clear(matchmaking::JoinMatchmaking& owner) noexcept {
     owner.disposeServerData();
 }
 
+void ServerList::remove(vlj_server* server) noexcept {
+    for (auto it = order_.begin(); it != order_.end(); ++it) {
+        if (*it != server) continue;
+        order_.erase(it);
+        break;
+    }
+    byId_.erase(server->record->serverId);
+    delete server->record;
+    delete server;
+}
+
 vlj_server* ServerList::at(std::int32_t index) const {
     if (index < 0 || index >= count()) return nullptr;
     return order_[static_cast<std::size_t>(index)];

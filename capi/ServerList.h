@@ -19,6 +19,9 @@ struct vlj_server {
     mutable const brenn::matchmaking::ServerDataSection* walkSection = nullptr;
     mutable std::int32_t walkIndex = -1;
     mutable brenn::matchmaking::ServerDataValue* walkNode = nullptr;
+    // Its live list reported it gone: removed once the step's events are
+    // delivered, unless it came back before that.
+    bool leaving = false;
 };
 
 namespace brenn::capi {
@@ -43,6 +46,9 @@ public:
     void reorder(const std::vector<matchmaking::ServerData*>& records);
     // Forgets every server and disposes of owner's records.
     void clear(matchmaking::JoinMatchmaking& owner) noexcept;
+    // Forgets the server and deletes its record (which leaves its owner's
+    // list). Never throws.
+    void remove(vlj_server* server) noexcept;
 
     std::int32_t count() const { return static_cast<std::int32_t>(order_.size()); }
     // Null when index is out of range / no server has that id.

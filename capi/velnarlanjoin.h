@@ -124,6 +124,13 @@ typedef struct vlj_browser_config {
     const char* key_map_path; /* the key map file; NULL: "MultiplayerServers/VelnarKeyMap.ini"
                                  under the current directory. Read once, at creation. */
     const char* name;         /* the service's name; NULL: "lan" */
+    /* Added after the first version (a caller built before them passes a
+     * smaller size and gets the defaults): how many servers are taken from
+     * one address and in all, in updates and live lists; answers beyond
+     * them are ignored (and traced), so that a machine answering from
+     * thousands of ports costs seconds and bounded memory. */
+    int32_t servers_per_address; /* 1 to 65535; 0: 16 (a real machine has at most 11) */
+    int32_t servers_total;       /* 1 to 1000000; 0: 4096 */
 } vlj_browser_config;
 
 VLJ_API void VLJ_CALL vlj_browser_config_init(vlj_browser_config* config);
@@ -132,8 +139,10 @@ VLJ_API void VLJ_CALL vlj_browser_config_init(vlj_browser_config* config);
  * for the defaults. A key map that cannot be read leaves the records with
  * the ping alone; it is not an error: it is reported once, as the C++
  * service reports it (on standard error; on Windows in a message box).
- * Errors: VLJ_ERR_INVALID_ARGUMENT (browser NULL, max_queries out of
- * range), VLJ_ERR_STRUCT_SIZE (config->size too small), VLJ_ERR_NO_MEMORY. */
+ * Errors: VLJ_ERR_INVALID_ARGUMENT (browser NULL, max_queries or a bound
+ * out of range), VLJ_ERR_STRUCT_SIZE (config->size smaller than the first
+ * version's, which ended with name; a size below today's takes that first
+ * version and the defaults of the fields after it), VLJ_ERR_NO_MEMORY. */
 VLJ_API int32_t VLJ_CALL vlj_browser_create(const vlj_browser_config* config, vlj_browser** browser);
 /* Stops a running update without an event and frees the browser with its
  * servers. Every pointer it gave out is invalid afterwards. NULL: nothing. */
@@ -143,7 +152,17 @@ VLJ_API void VLJ_CALL vlj_browser_destroy(vlj_browser* browser);
 enum {
     VLJ_UPDATE_FULL = 0, /* forget the servers listed, then find them afresh */
     VLJ_UPDATE_INFO = 1, /* the same as FULL on a LAN */
-    VLJ_UPDATE_AUX = 2   /* keep the servers listed; those found again are refreshed */
+    VLJ_UPDATE_AUX = 2,  /* keep the servers listed; those found again are refreshed */
+    /* A live list, open until vlj_browser_close: the servers listed are
+     * kept and asked at once; each server is queried as soon as it answers
+     * the broadcast and listed as soon as its reply is complete (a SERVER
+     * event), again when its values change (is_new 0), and removed when it
+     * stops answering (16 s after its last answer) or says goodbye (a GONE
+     * event); broadcasts go on at growing intervals (every 30 s at most) and
+     * the servers' announcements are heard. The state event
+     * VLJ_STATE_LIVE comes once the first sweep is complete, VLJ_STATE_IDLE
+     * when the list is closed. */
+    VLJ_UPDATE_LIVE = 3
 };
 
 /* Starts an update of the list and returns at once; vlj_browser_step then
@@ -167,6 +186,12 @@ VLJ_API int32_t VLJ_CALL vlj_browser_step(vlj_browser* browser);
 
 /* 1 from an update request until the update is over, else 0. */
 VLJ_API int32_t VLJ_CALL vlj_browser_is_updating(const vlj_browser* browser);
+
+/* Ends the live list, or the update that runs, at once: nothing is sent
+ * afterwards, the servers stay listed, and the next step delivers the
+ * state event VLJ_STATE_IDLE. Nothing when none runs. May be called from
+ * the event callback. VLJ_OK, or VLJ_ERR_INVALID_ARGUMENT for NULL. */
+VLJ_API int32_t VLJ_CALL vlj_browser_close(vlj_browser* browser);
 
 /* Forgets the servers listed (pointers to them become invalid).
  * VLJ_ERR_BUSY while an update runs. */
@@ -211,13 +236,23 @@ VLJ_API int32_t VLJ_CALL vlj_browser_receive_buffer(const vlj_browser* browser);
 enum {
     VLJ_EVENT_SERVER = 1,  /* a server was listed (is_new 1) or refreshed (is_new 0) */
     VLJ_EVENT_STATE = 2,   /* the update's state changed: state */
-    VLJ_EVENT_PROBLEM = 3  /* the update met a problem (problem); comes before the idle state */
+    VLJ_EVENT_PROBLEM = 3, /* the update met a problem (problem); comes before the idle state,
+                              in a live list before the live state */
+    /* A live list's server left it (it stopped answering, or said
+     * goodbye): server_id, port and address say which. The callback can
+     * still read it through server; the browser removes it once the
+     * events of the step are delivered (a queued GONE event carries a NULL
+     * server). A server that leaves and comes back within one step stays
+     * listed: a SERVER event with is_new 1 follows the GONE event. */
+    VLJ_EVENT_GONE = 4
 };
 
 /* States of an update. */
 enum {
-    VLJ_STATE_IDLE = 1,    /* the update is over */
-    VLJ_STATE_QUERYING = 4 /* the servers found are being queried */
+    VLJ_STATE_IDLE = 1,     /* the update is over (a live list: closed) */
+    VLJ_STATE_QUERYING = 4, /* the servers found are being queried */
+    VLJ_STATE_LIVE = 5      /* a live list's first sweep is complete: every server that answered its
+                               first three seconds of broadcasts was listed or given up */
 };
 
 typedef struct vlj_event {
@@ -226,12 +261,14 @@ typedef struct vlj_event {
     int32_t progress;   /* SERVER: percent of the update done, 0 to 100; else 0 */
     int32_t is_new;     /* SERVER: 1 when first listed, 0 when refreshed; else 0 */
     int32_t problem;    /* PROBLEM: VLJ_PROBLEM_*; else 0 */
-    uint32_t server_id; /* SERVER: the server's id (1, 2, ... per browser, never reused); else 0 */
-    int32_t port;       /* SERVER: the server's query port; else 0 */
-    char address[16];   /* SERVER: its IPv4 address as dotted text; else "" */
+    uint32_t server_id; /* SERVER, GONE: the server's id (1, 2, ... per browser, never reused); else 0 */
+    int32_t port;       /* SERVER, GONE: the server's query port; else 0 */
+    char address[16];   /* SERVER, GONE: its IPv4 address as dotted text; else "" */
     /* SERVER: the server, readable until the next vlj_browser_step,
      * vlj_browser_update, vlj_browser_clear or vlj_browser_destroy; NULL
-     * when it is listed no more. Look it up again by server_id later. */
+     * when it is listed no more. Look it up again by server_id later.
+     * GONE: the server leaving, readable during the callback only; NULL
+     * in a queued event. */
     const vlj_server* server;
 } vlj_event;
 

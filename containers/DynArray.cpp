@@ -85,6 +85,16 @@ void replaceAt(DynArray* array, const void* source, std::int32_t index) {
     copyInto(array, source, index);
 }
 
+void removeAt(DynArray* array, std::int32_t index) {
+    freeElementAt(array, index);
+    if (index < array->count - 1) {
+        std::memmove(elementAt(array, index), elementAt(array, index + 1),
+                     static_cast<std::size_t>(array->count - 1 - index) *
+                         static_cast<std::size_t>(array->elementSize));
+    }
+    array->count -= 1;
+}
+
 void sort(DynArray* array, ElementCompare compare) {
     if (array->count > 1)
         std::qsort(array->buffer, static_cast<std::size_t>(array->count),

@@ -43,6 +43,10 @@ int insertAt(DynArray* array, const void* source, std::int32_t index);
 // Frees the element at index (0 <= index < count) and copies source there.
 void replaceAt(DynArray* array, const void* source, std::int32_t index);
 
+// Frees the element at index (0 <= index < count) and moves the elements
+// after it one place forward; the capacity stays.
+void removeAt(DynArray* array, std::int32_t index);
+
 // Orders the elements with qsort and compare; equal elements in no set order.
 void sort(DynArray* array, ElementCompare compare);
 

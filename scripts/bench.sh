@@ -12,6 +12,8 @@
 #   scripts/bench.sh --discovery [--passes K] only the discovery table: servers
 #                                            listed per condition, K passes a
 #                                            loss case (default 10)
+#   scripts/bench.sh --live [--minutes M]    only the live list's figures, its
+#                                            lossy run M minutes long (default 10)
 #   scripts/bench.sh --capi                  only a host's step through the C
 #                                            interface against the C++ service
 #   scripts/bench.sh --ping                  only the ping at a 16 ms step, with
@@ -39,6 +41,8 @@ keep=""
 passes=yes
 benchmarks=yes
 discovery=""
+live=""
+minutes=10
 capi=""
 ping=""
 runs=3
@@ -49,6 +53,8 @@ while (( $# )); do
         --json) keep=$2; shift 2 ;;
         --pass) benchmarks=""; shift ;;
         --discovery) benchmarks=""; passes=""; discovery=yes; shift ;;
+        --live) benchmarks=""; passes=""; live=yes; shift ;;
+        --minutes) minutes=$2; shift 2 ;;
         --capi) benchmarks=""; passes=""; capi=yes; shift ;;
         --passes) discovery_passes=$2; shift 2 ;;
         --ping) benchmarks=""; passes=""; ping=yes; shift ;;
@@ -65,8 +71,8 @@ done
 
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRENN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_ping_step brenn_capi_bench lanserver lanbrowse \
-    >/dev/null
+cmake --build "$build" -j 2 --target brenn_bench brenn_pass brenn_discovery_sim brenn_ping_step brenn_capi_bench \
+    brenn_live lanserver lanbrowse >/dev/null
 
 # The earlier revision, side by side: its own worktree and build. A target
 # it does not have yet is left out (its figures then have no "before").
@@ -114,5 +120,9 @@ if [[ -n $capi ]]; then
     "$build/bench/brenn_capi_bench" --benchmark_repetitions=10 --benchmark_format=json >"$capi_json"
     python3 "$root/scripts/capi_table.py" "$capi_json" || status=1
     rm -f "$capi_json"
+fi
+if [[ -n $live ]]; then
+    [[ $minutes =~ ^[1-9][0-9]*$ ]] || { echo "bench: --minutes takes a count" >&2; exit 2; }
+    "$root/scripts/bench_live.sh" "$build" "$minutes" "${keep:+$keep.live.jsonl}" || status=1
 fi
 exit $status

@@ -5,14 +5,14 @@
 # build/fuzz/corpus/<target>/, crashes to build/fuzz/crashes/. Exits
 # non-zero when a target crashed (the input is named in its output).
 #   scripts/fuzz.sh 60            every target for 60 s
-#   scripts/fuzz.sh 600 keymap    one target (parse_reply, keymap, datagrams)
+#   scripts/fuzz.sh 600 keymap    one target (parse_reply, keymap, datagrams, live)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:?usage: scripts/fuzz.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
-(( ${#targets[@]} )) || targets=(parse_reply keymap datagrams)
+(( ${#targets[@]} )) || targets=(parse_reply keymap datagrams live)
 
 "$root/scripts/install-deps.sh" clang libclang-rt-dev
 
@@ -20,9 +20,9 @@ build="$root/build/fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DBRENN_FUZZ=ON -DBRENN_BUILD_TESTS=OFF -DBRENN_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only the fuzz targets: the shared plug-in is not built with the fuzzer runtime.
-cmake --build "$build" -j 2 --target parse_reply_fuzz keymap_fuzz datagram_fuzz >/dev/null
+cmake --build "$build" -j 2 --target parse_reply_fuzz keymap_fuzz datagram_fuzz live_fuzz >/dev/null
 
-declare -A binary=([parse_reply]=parse_reply_fuzz [keymap]=keymap_fuzz [datagrams]=datagram_fuzz)
+declare -A binary=([parse_reply]=parse_reply_fuzz [keymap]=keymap_fuzz [datagrams]=datagram_fuzz [live]=live_fuzz)
 status=0
 for target in "${targets[@]}"; do
     exe="$build/fuzz/${binary[$target]:?unknown target $target}"

@@ -48,6 +48,15 @@ void VelnarLanJoin::onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t e
         service->onServerUpdated(param1, static_cast<std::uint32_t>(param2));
         return;
     }
+    if (event == brenn::ServerGone) {
+        service->onServerGone(param1, param2 != 0);
+        return;
+    }
+    if (event == brenn::SweepComplete) {
+        if (browser::broadcastsSent(browser) == 0) service->updateProblem = UpdateNoBroadcast;
+        service->serverStateChanged(HostStateLive);
+        return;
+    }
     if (event != brenn::StateChanged) return;
     switch (browser::state(browser)) {
         case brenn::Idle:
@@ -79,6 +88,9 @@ void VelnarLanJoin::onServerUpdated(void* browserServer, std::uint32_t progress)
         if (record == nullptr) return;
         getNextServerId();
     }
+    // The browser's record of it now (the one it was made from may have
+    // gone with a cleared list).
+    record->browserServer = server;
 
     if (keyMap != nullptr) fillRecord(record, *keyMap, server);
 
@@ -86,6 +98,15 @@ void VelnarLanJoin::onServerUpdated(void* browserServer, std::uint32_t progress)
     std::snprintf(ping, sizeof ping, "%d", static_cast<int>(server::ping(server)));
     record->setValue("info", "ping", ping);
     newServerData(record, progress, isNew);
+}
+
+void VelnarLanJoin::onServerGone(void* browserServer, bool listed) {
+    auto* server = static_cast<brenn::BrowserServer*>(browserServer);
+    ServerData* record = joinMatchmaking->findServerData(server::address(server), server::queryPort(server));
+    if (record == nullptr) return;
+    // The browser frees its record once this returns.
+    if (record->browserServer == server) record->browserServer = nullptr;
+    if (listed && goneHook != nullptr) goneHook(record, goneContext);
 }
 
 }  // namespace brenn::matchmaking::velnar

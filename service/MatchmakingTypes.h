@@ -39,7 +39,27 @@ enum UpdateProblem : std::uint32_t {
 using TraceHook = void (*)(const char* line, void* context);
 
 // The state codes the host's state hook receives.
-constexpr std::uint32_t HostStateIdle = 1;      // the update is over
+constexpr std::uint32_t HostStateIdle = 1;      // the update is over (a live list: closed)
 constexpr std::uint32_t HostStateQuerying = 4;  // the found servers are being queried
+// A live list's first sweep is complete: every server that answered the
+// first three seconds of broadcasts has been reported or given up. The
+// list stays open (and true) until the host closes it.
+constexpr std::uint32_t HostStateLive = 5;
+
+class ServerData;
+
+// How many servers the join service takes from one address and in all, in
+// passes and live lists; answers beyond them are ignored (and traced), so
+// that a machine answering from thousands of ports costs seconds, not
+// minutes, and bounded memory.
+struct ServerLimits {
+    std::int32_t perAddress = 16;  // a real machine has at most 11: one per port of the range
+    std::int32_t total = 4096;
+};
+
+// Called with the host's record of a server that left a live list (it
+// stopped answering, or said goodbye) and the context given with the hook.
+// The record stays the host's, in its list: delete it, or keep it.
+using ServerGoneHook = void (*)(ServerData* record, void* context);
 
 }  // namespace brenn::matchmaking

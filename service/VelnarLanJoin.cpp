@@ -43,7 +43,9 @@ VelnarLanJoin::VelnarLanJoin(std::string name, JoinMatchmaking* joinMatchmaking,
       updating(false),
       nextServerId(0),
       browser(nullptr),
-      updateProblem(UpdateFine) {
+      updateProblem(UpdateFine),
+      goneHook(nullptr),
+      goneContext(nullptr) {
     char secretKey[7];
     buildSecretKey(secretKey);
     browser = browser::create(joinMatchmaking->primaryName.c_str(), joinMatchmaking->secondaryName.c_str(),
@@ -88,6 +90,37 @@ void VelnarLanJoin::startUpdate(bool fresh) {
         updating = false;
         serverStateChanged(HostStateIdle);
     }
+}
+
+void VelnarLanJoin::serverListLiveUpdate() {
+    if (browser::state(browser) != brenn::Idle) return;
+    updateProblem = UpdateFine;
+    updating = true;
+    if (browser::liveUpdate(browser, wire::FirstPort, wire::LastPort, 1) != brenn::NoError) {
+        updateProblem = UpdateNoSocket;
+        updating = false;
+        serverStateChanged(HostStateIdle);
+    }
+}
+
+void VelnarLanJoin::closeList() { browser::closeList(browser); }
+
+bool VelnarLanJoin::isLive() const { return browser::state(browser) == brenn::Live; }
+
+void VelnarLanJoin::setServerGoneHook(ServerGoneHook hook, void* context) {
+    goneHook = hook;
+    goneContext = context;
+}
+
+bool VelnarLanJoin::setServerLimits(const ServerLimits& limits) {
+    return browser::setLimits(browser, limits.perAddress, limits.total) == brenn::NoError;
+}
+
+ServerLimits VelnarLanJoin::getServerLimits() const {
+    ServerLimits limits;
+    limits.perAddress = browser->limits.perAddress;
+    limits.total = browser->limits.total;
+    return limits;
 }
 
 void VelnarLanJoin::clearServers() { browser::clear(browser); }

@@ -107,6 +107,35 @@ public:
     void setReceiveBufferRequest(std::int32_t bytes);
     std::int32_t getReceiveBufferRequest() const;
 
+    // Opens a live list (ignored while an update or a live list runs): the
+    // servers listed before are kept and asked at once; every server is
+    // queried as soon as it answers the broadcast and reaches the new-server
+    // hook as soon as its reply is complete (isNew true when the host holds
+    // no record of it), again (isNew false) whenever its values change, and
+    // the gone hook when it stops answering (16 s after it was last heard)
+    // or says goodbye. The state hook hears HostStateLive once the first
+    // sweep is complete, and HostStateIdle when the list is closed. Call
+    // update() from the loop while isUpdating() is true, as for a pass. A
+    // list that cannot open its sockets ends at once as a pass does
+    // (UpdateNoSocket).
+    void serverListLiveUpdate();
+    // Ends the live list, or the update that runs, at once: nothing is sent
+    // afterwards, the servers and records stay, isUpdating() turns false and
+    // the state hook hears HostStateIdle. Nothing when none runs. A hook may
+    // call it.
+    void closeList();
+    // True while a live list is open.
+    bool isLive() const;
+    // Hands every server that leaves a live list to hook (null: none), with
+    // context. The record is the host's: the service clears its
+    // browserServer and never frees it.
+    void setServerGoneHook(ServerGoneHook hook, void* context);
+    // The bounds on the servers taken per address and in all (both at least
+    // 1; false, and nothing changed, otherwise). They hold from the next
+    // answer on; servers listed already stay.
+    bool setServerLimits(const ServerLimits& limits);
+    ServerLimits getServerLimits() const;
+
     // The most player values written per key map entry and server, whatever
     // "numplayers" a server claims.
     static constexpr std::int32_t MaxPlayers = 256;
@@ -120,6 +149,7 @@ private:
     static void onBrowserEvent(brenn::ServerBrowser* browser, std::int32_t event, void* instance,
                                void* param1, std::int32_t param2);
     void onServerUpdated(void* browserServer, std::uint32_t progress);
+    void onServerGone(void* browserServer, bool listed);
     // Starts an update, from an empty list when fresh.
     void startUpdate(bool fresh);
 
@@ -130,6 +160,10 @@ private:
     std::uint32_t nextServerId;
     brenn::ServerBrowser* browser;
     UpdateProblem updateProblem;
+    ServerGoneHook goneHook;
+    void* goneContext;
+
+    friend class VelnarLanJoinProbe;  // lets tests reach the private mappings
 };
 
 }  // namespace brenn::matchmaking::velnar

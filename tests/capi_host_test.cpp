@@ -4,6 +4,7 @@
 #include "capi/EventQueue.h"
 #include "support/CApiFixture.h"
 
+#include <cstddef>
 #include <functional>
 
 namespace brenn::testing {
@@ -106,7 +107,7 @@ TEST(CApiArguments, NullObjectsTextsAndSmallStructuresAreRefused) {
     vlj_event event;
     vlj_browser_config small;
     vlj_browser_config_init(&small);
-    small.size = sizeof small - 1;
+    small.size = offsetof(vlj_browser_config, name) + sizeof small.name - 1;  // below the first version
     vlj_browser_config tooMany;
     vlj_browser_config_init(&tooMany);
     tooMany.max_queries = 1001;
@@ -122,7 +123,8 @@ TEST(CApiArguments, NullObjectsTextsAndSmallStructuresAreRefused) {
         {"config too small", [&] { return vlj_browser_create(&small, &untouched); }, VLJ_ERR_STRUCT_SIZE},
         {"queries over 1000", [&] { return vlj_browser_create(&tooMany, &untouched); }, VLJ_ERR_INVALID_ARGUMENT},
         {"update", [] { return vlj_browser_update(nullptr, VLJ_UPDATE_FULL); }, VLJ_ERR_INVALID_ARGUMENT},
-        {"update kind", [&] { return vlj_browser_update(browser, 3); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"update kind", [&] { return vlj_browser_update(browser, 4); }, VLJ_ERR_INVALID_ARGUMENT},
+        {"close", [] { return vlj_browser_close(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"step", [] { return vlj_browser_step(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"is updating", [] { return vlj_browser_is_updating(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},
         {"clear", [] { return vlj_browser_clear(nullptr); }, VLJ_ERR_INVALID_ARGUMENT},

@@ -3,6 +3,7 @@
 // the pointers a host holds.
 #include "support/CApiFixture.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace brenn::testing {
@@ -13,12 +14,12 @@ using CApi = CApiFixture;
 // Events as the callback hears them, with what it could read at the time.
 struct Heard {
     std::vector<vlj_event> events;
-    std::vector<std::string> hostnames;  // of each server event's server
+    std::vector<std::string> hostnames;  // of each server or gone event's server
 };
 void VLJ_CALL hear(const vlj_event* event, void* user) {
     auto* heard = static_cast<Heard*>(user);
     heard->events.push_back(*event);
-    if (event->kind == VLJ_EVENT_SERVER)
+    if (event->kind == VLJ_EVENT_SERVER || event->kind == VLJ_EVENT_GONE)
         heard->hostnames.push_back(event->server ? vlj_server_value(event->server, "info", "hostname") : "(gone)");
 }
 
@@ -244,6 +245,94 @@ TEST_F(CApi, CallbacksRunInsideStepsOnlyAndAStepInsideOneIsRefused) {
     EXPECT_EQ(nested.results, (std::vector<int32_t>(3, VLJ_ERR_BUSY)));
     EXPECT_FALSE(lines.empty());
     EXPECT_TRUE(events_.empty());  // nothing was queued while the callback was set
+}
+
+// The kinds of events, as kinds() gives them, with GONE as 4.
+TEST_F(CApi, ALiveListThroughTheCInterface) {
+    for (const bool byCallback : {false, true}) {
+        SCOPED_TRACE(byCallback ? "callback" : "queue");
+        vlj_browser_destroy(browser_);
+        browser_ = nullptr;
+        events_.clear();
+        Heard heard;
+        addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
+        addServer("10.0.0.8", {{"hostname", "Beta"}}, 22003);
+        if (byCallback) {
+            ASSERT_EQ(vlj_browser_set_event_callback(browser(), &hear, &heard), VLJ_OK);
+        }
+        ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_LIVE), VLJ_OK);
+        EXPECT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_AUX), VLJ_ERR_BUSY);
+        const auto run = [&](int ms) {
+            for (int i = 0; i < ms; ++i) {
+                ASSERT_EQ(vlj_browser_step(browser()), 1);
+                poll();
+                lan_.advance(1);
+            }
+        };
+        run(100);
+        EXPECT_EQ(vlj_browser_server_count(browser()), 2);  // long before the sweep is over
+        run(3000);
+        lan_.removeServer("10.0.0.8", 22003);  // stops answering: gone 16 s after its last answer
+        run(20000);
+        EXPECT_EQ(vlj_browser_server_count(browser()), 1);
+        EXPECT_EQ(vlj_browser_find_server(browser(), 2), nullptr);
+        EXPECT_EQ(vlj_browser_close(browser()), VLJ_OK);
+        const std::size_t sent = lan_.sent().size();
+        EXPECT_EQ(vlj_browser_step(browser()), 0);
+        poll();
+        if (byCallback) events_ = heard.events;
+        EXPECT_EQ(kinds(), (std::vector<int32_t>{1, 1, 15, 4, 11}));
+        EXPECT_EQ(events_[3].kind, VLJ_EVENT_GONE);
+        EXPECT_EQ(events_[3].server_id, 2u);
+        EXPECT_EQ(events_[3].port, 22003);
+        EXPECT_STREQ(events_[3].address, "10.0.0.8");
+        // The callback could read it; the queue's event names it only.
+        EXPECT_EQ(events_[3].server != nullptr, byCallback);
+        if (byCallback) {
+            EXPECT_EQ(heard.hostnames, (std::vector<std::string>{"Alpha", "Beta", "Beta"}));
+        }
+        for (int i = 0; i < 60000; i += 100) {
+            vlj_browser_step(browser());
+            lan_.advance(100);
+        }
+        EXPECT_EQ(lan_.sent().size(), sent);  // nothing after the close
+        EXPECT_EQ(vlj_browser_close(browser()), VLJ_OK);  // none open: nothing
+    }
+}
+
+// A hosted game that announces itself is listed at once and leaves with
+// its goodbye; the bounds come with the configuration, whose first version
+// (without them) is still taken.
+TEST_F(CApi, AnnouncedGamesAndTheBoundsOfTheConfiguration) {
+    vlj_browser_config config;
+    vlj_browser_config_init(&config);
+    config.servers_per_address = -1;
+    EXPECT_EQ(vlj_browser_create(&config, &browser_), VLJ_ERR_INVALID_ARGUMENT);
+    config.servers_per_address = 0;
+    config.servers_total = 1000001;
+    EXPECT_EQ(vlj_browser_create(&config, &browser_), VLJ_ERR_INVALID_ARGUMENT);
+    config.size = offsetof(vlj_browser_config, servers_per_address) - 1;
+    EXPECT_EQ(vlj_browser_create(&config, &browser_), VLJ_ERR_STRUCT_SIZE);
+    config.size = offsetof(vlj_browser_config, servers_per_address);  // built before the bounds
+    ASSERT_EQ(vlj_browser_create(&config, &browser_), VLJ_OK);
+    ASSERT_EQ(vlj_browser_update(browser(), VLJ_UPDATE_LIVE), VLJ_OK);
+    for (int i = 0; i < 5000; ++i) {
+        for (vlj_host* h : hosts_) vlj_host_step(h);
+        vlj_browser_step(browser());
+        poll();
+        lan_.advance(1);
+        if (i == 4000) {
+            vlj_host* game = host("10.0.0.30", "Announced");
+            ASSERT_EQ(vlj_host_set_announcing(game, 1), VLJ_OK);
+        }
+    }
+    ASSERT_EQ(kinds(), (std::vector<int32_t>{15, 1}));  // the game appeared after the sweep
+    events_.clear();
+    ASSERT_EQ(vlj_host_stop(hosts_[0]), VLJ_OK);  // its goodbye
+    vlj_browser_step(browser());
+    poll();
+    EXPECT_EQ(kinds(), (std::vector<int32_t>{4}));
+    EXPECT_EQ(vlj_browser_server_count(browser()), 0);
 }
 
 }  // namespace

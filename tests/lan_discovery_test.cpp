@@ -193,6 +193,70 @@ TEST_F(Discovery, OneServerPerSenderAddressAndPort) {
     EXPECT_EQ(browser::serverAt(browser_, 5), nullptr);
 }
 
+// One machine answering the broadcast from thousands of its own ports, and
+// never a query: it gets perAddress servers (while the total leaves room),
+// a real server is listed, and the pass (or the first sweep of a live
+// listing) ends seconds after a clean one.
+TEST_F(Discovery, AMachineAnsweringFromThousandsOfPortsCostsABoundedShare) {
+    struct Case {
+        int ports;
+        bool live;
+        std::int32_t perAddress, total;
+    };
+    const Case cases[] = {{1000, false, 16, 4096}, {10000, false, 16, 4096}, {10000, true, 16, 4096},
+                          {1000, true, 4, 4096}, {1000, false, 100, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ports) + (c.live ? " ports, live" : " ports, pass") + ", bounds " +
+                     std::to_string(c.perAddress) + " and " + std::to_string(c.total));
+        makeBrowser(8);
+        events_.clear();
+        std::vector<std::string> lines;
+        browser::setTrace(browser_, [](const char* line, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(line);
+        }, &lines);
+        EXPECT_EQ(browser::setLimits(browser_, 0, 5), OutOfRange);
+        EXPECT_EQ(browser::setLimits(browser_, 5, 0), OutOfRange);
+        ASSERT_EQ(browser::setLimits(browser_, c.perAddress, c.total), NoError);
+        lan_.addStatusServer("10.0.0.20", 22005, {Final});
+        const std::uint32_t start = lan_.now();
+        ASSERT_EQ(c.live ? browser::liveUpdate(browser_, 22000, 22010, 1) : startPass(), NoError);
+        const std::uint16_t player = lan_.sent().back().fromPort;
+        for (int p = 0; p < c.ports; ++p)
+            lan_.send(SimulatedLan::address("10.0.0.66"), static_cast<std::uint16_t>(30000 + p),
+                      SimulatedLan::address("10.0.0.1"), player, Final);
+        std::int32_t most = 0;
+        const auto over = [&] {
+            if (!c.live) return browser::state(browser_) == Idle;
+            for (const auto& e : events_)
+                if (e.event == SweepComplete) return true;
+            return false;
+        };
+        while (!over() && lan_.now() - start < 30000) {
+            browser::think(browser_);
+            lan_.advance(5);
+            most = std::max(most, browser::serverCount(browser_));
+        }
+        const std::int32_t fakes = std::min(c.perAddress, c.total);
+        const std::int32_t real = fakes < c.total ? 1 : 0;
+        EXPECT_EQ(most, fakes + real);
+        // Each fake holds a slot for QueryTimeout, eight at a time; a pass
+        // first waits out its discovery.
+        const std::uint32_t waves = static_cast<std::uint32_t>((fakes + real + 7) / 8);
+        EXPECT_LE(lan_.now() - start, (c.live ? 0 : browser::ListingTimeout) + waves * browser::QueryTimeout + 100);
+        ASSERT_EQ(serverEvents().size(), static_cast<std::size_t>(real));
+        if (real) {
+            EXPECT_EQ(serverEvents()[0].address, "10.0.0.20");
+        }
+        // The real server's answer to every round is refused with the total reached.
+        EXPECT_EQ(browser_->limits.refused, c.ports - fakes + (real ? 0 : browser::MaxRounds));
+        int traced = 0;
+        for (const std::string& line : lines) traced += line.find("ignored") != std::string::npos;
+        EXPECT_EQ(traced, 2);  // once when a bound is reached, once at the end
+        browser::closeList(browser_);
+        lan_.removeServer("10.0.0.20", 22005);
+    }
+}
+
 TEST_F(Discovery, SocketsBoundOnOtherHostsHearTheBroadcastAndAnswerFromTheirPort) {
     int failure = 0;
     lan_.addSilentServer("10.0.0.20", 22001);

@@ -3,6 +3,9 @@
 #include "containers/Allocation.h"
 #include "support/BrowserFixture.h"
 
+#include <iterator>
+#include <map>
+
 namespace brenn::testing {
 namespace {
 
@@ -43,6 +46,7 @@ protected:
 };
 
 TEST_F(ServerIndexTest, AFloodOfDistinctSendersIsDrainedInOneStepWithoutDuplicates) {
+    ASSERT_EQ(browser::setLimits(browser_, 2, 10000), NoError);
     ASSERT_EQ(startPass(), NoError);
     const std::uint16_t broadcastPort = lan_.sent().front().fromPort;
     constexpr std::uint32_t Senders = 10000;
@@ -110,6 +114,35 @@ TEST_F(ServerIndexTest, AllocationFailuresNeverLoseAServerOrAnswerWrongly) {
     allocation::testing::failAfter(-1);
     EXPECT_EQ(browser_->serverIndex.stale, 1);
     expectIndexAgreesWithWalk();
+}
+
+// The counts behind the per-address bound, in their own small table:
+// addresses whose slots collide, taken back in a scrambled order, each
+// count right after every step, and none above the bound.
+TEST_F(ServerIndexTest, ServersPerAddressAreCountedThroughAnyOrderOfRemovals) {
+    ASSERT_EQ(browser::setLimits(browser_, 3, 100000), NoError);
+    constexpr std::uint32_t Addresses = 600;
+    std::map<std::uint32_t, std::int32_t> expected;
+    for (std::uint32_t n = 0; n < Addresses; ++n)
+        for (int k = 0; k < 4; ++k) {
+            const bool admitted = limits::admit(browser_, host(n * 4096), 0);
+            EXPECT_EQ(admitted, k < 3);
+            expected[host(n * 4096)] += admitted;
+        }
+    EXPECT_EQ(browser_->limits.refused, static_cast<std::int32_t>(Addresses));
+    std::uint32_t state = 1;
+    for (int removal = 0; removal < 3 * static_cast<int>(Addresses); ++removal) {
+        state = state * 1103515245u + 12345u;
+        auto it = expected.begin();
+        std::advance(it, static_cast<long>((state >> 8) % expected.size()));
+        limits::release(&browser_->limits, it->first);
+        if (--it->second == 0) expected.erase(it);
+        if (removal % 97 != 0) continue;
+        for (const auto& [address, count] : expected)
+            ASSERT_EQ(limits::serversOf(&browser_->limits, address), count) << removal;
+    }
+    EXPECT_EQ(browser_->limits.used, 0);
+    EXPECT_EQ(limits::serversOf(&browser_->limits, host(0)), 0);
 }
 
 }  // namespace

@@ -3,10 +3,16 @@
 #include "service/HostMappings.h"
 #include "support/ServiceFixture.h"
 
+#include <functional>
+#include <memory>
+
 namespace brenn::testing {
 namespace {
 
-using Service = ServiceFixture;
+class Service : public ServiceFixture {
+public:
+    std::vector<ServerData*> goneRecords_;
+};
 
 TEST_F(Service, AFullUpdateAsTheHostSeesIt) {
     addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
@@ -212,6 +218,176 @@ TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
     EXPECT_TRUE(calls_.empty());
     EXPECT_EQ(matchmaking_.serverDataCount, 1);
     EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+TEST_F(Service, ALiveListAsTheHostSeesIt) {
+    service().setServerGoneHook([](ServerData* record, void* context) {
+        auto* self = static_cast<Service*>(context);
+        self->goneRecords_.push_back(record);
+    }, this);
+    addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
+    addServer("10.0.0.9", {{"gamename", "othergame"}});
+    // The bounds: settable, refused below 1.
+    EXPECT_EQ(service().getServerLimits().perAddress, 16);
+    EXPECT_EQ(service().getServerLimits().total, 4096);
+    EXPECT_FALSE(service().setServerLimits({0, 10}));
+    EXPECT_TRUE(service().setServerLimits({11, 100}));
+    EXPECT_EQ(service().getServerLimits().perAddress, 11);
+    service().serverListLiveUpdate();
+    EXPECT_TRUE(service().isUpdating());
+    EXPECT_TRUE(service().isLive());
+    service().serverListFullUpdate();  // ignored while the list is open
+    service().clearServers();
+    for (int ms = 0; ms < 200; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    // Both reported long before the sweep is over.
+    ASSERT_EQ(serverCalls().size(), 2u);
+    for (const HookCall& c : serverCalls()) EXPECT_TRUE(c.isNew && c.updatingAtCall);
+    EXPECT_TRUE(stateCodes().empty());
+    for (int ms = 0; ms < 3000; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{matchmaking::HostStateLive}));
+    // A change is reported; a server that stops answering goes, its record
+    // staying the host's.
+    addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Renamed"}});
+    lan_.removeServer("10.0.0.8", 22004);
+    ServerData* beta = record("10.0.0.8", 22004);
+    for (int ms = 0; ms < 30000; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    ASSERT_EQ(serverCalls().size(), 3u);
+    EXPECT_FALSE(serverCalls()[2].isNew);
+    EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "hostname"), "Renamed");
+    ASSERT_EQ(goneRecords_, (std::vector<ServerData*>{beta}));
+    EXPECT_EQ(beta->browserServer, nullptr);
+    EXPECT_EQ(matchmaking_.serverDataCount, 2);
+    service().closeList();
+    EXPECT_FALSE(service().isUpdating());
+    EXPECT_FALSE(service().isLive());
+    EXPECT_EQ(stateCodes().back(), matchmaking::HostStateIdle);
+    const std::size_t sent = lan_.sent().size();
+    for (int ms = 0; ms < 60000; ms += 10) {
+        service().update();
+        lan_.advance(10);
+    }
+    EXPECT_EQ(lan_.sent().size(), sent);
+    EXPECT_EQ(lan_.openSockets(), 0);
+    // The host deleted the gone record: the server back is new to it.
+    delete beta;
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
+    calls_.clear();
+    service().serverListLiveUpdate();
+    for (int ms = 0; ms < 150; ++ms) {
+        service().update();
+        lan_.advance(1);
+    }
+    ASSERT_EQ(serverCalls().size(), 2u);
+    for (const HookCall& c : serverCalls()) EXPECT_EQ(c.isNew, c.record->address == "10.0.0.8");
+    delete service_;  // while the list is open: no hook, nothing left open
+    service_ = nullptr;
+    EXPECT_EQ(lan_.openSockets(), 0);
+}
+
+// A hosted game started while the list is open, changed, then stopped:
+// with announcements it is listed and gone at once; without (as games
+// that predate them) it is found by the next broadcast and gone once it no
+// longer answers.
+TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
+    struct Case {
+        bool announcing;
+        std::uint32_t listedWithin, changedWithin, goneWithin;  // ms
+    };
+    for (const Case& c : {Case{true, 120, 1010, 5}, Case{false, 30100, 10010, 16100}}) {
+        SCOPED_TRACE(c.announcing ? "announcing" : "not announcing");
+        calls_.clear();
+        goneRecords_.clear();
+        service().setServerGoneHook([](ServerData* record, void* context) {
+            static_cast<Service*>(context)->goneRecords_.push_back(record);
+        }, this);
+        std::unique_ptr<matchmaking::velnar::VelnarLanHost> game(CreateHostClass("game"));
+        game->setAnnouncing(c.announcing);
+        service().serverListLiveUpdate();
+        const auto run = [&](std::uint32_t ms, const std::function<bool()>& until) {
+            const std::uint32_t start = lan_.now();
+            while (lan_.now() - start < ms && !(until && until())) {
+                game->update();
+                service().update();
+                lan_.advance(1);
+            }
+            return lan_.now() - start;
+        };
+        run(10000, nullptr);
+        lan_.setBindAddress("10.0.0.20");
+        ASSERT_EQ(game->startHosting("Gamma", 22000), matchmaking::HostOk);
+        lan_.setBindAddress("10.0.0.1");
+        EXPECT_LE(run(40000, [&] { return !serverCalls().empty(); }), c.listedWithin);
+        ASSERT_EQ(serverCalls().size(), 1u);
+        EXPECT_TRUE(serverCalls()[0].isNew);
+        run(8000, nullptr);  // past the hellos
+        game->setServerValue("info", "mapname", "scree");
+        EXPECT_LE(run(20000, [&] { return serverCalls().size() > 1; }), c.changedWithin);
+        ASSERT_EQ(serverCalls().size(), 2u);
+        EXPECT_STREQ(valueOf(serverCalls()[1].record->infoSection, "mapname"), "scree");
+        game->stopHosting();
+        EXPECT_LE(run(30000, [&] { return !goneRecords_.empty(); }), c.goneWithin);
+        ASSERT_EQ(goneRecords_.size(), 1u);
+        EXPECT_EQ(goneRecords_[0], serverCalls()[0].record);
+        service().closeList();
+        delete goneRecords_[0];
+    }
+}
+
+// A host that never opens a live list gets the pass it always got; one
+// that opened and closed one gets the same pass afterwards: the same
+// datagrams at the same times, the same sockets, states and reports.
+TEST_F(Service, APassIsTheSameWithOrWithoutALiveListBefore) {
+    addServer("10.0.0.7", {{"hostname", "Alpha"}});
+    addServer("10.0.0.8", {{"hostname", "Beta"}}, 22003);
+    lan_.addSilentServer("10.0.0.9", 22005);
+    struct Pass {
+        std::vector<std::string> sent;  // ms after the request, destination, text
+        std::vector<std::uint32_t> states;
+        std::vector<std::string> reports;
+        int sockets = 0;                // open while the pass runs
+    };
+    const auto pass = [&] {
+        Pass p;
+        calls_.clear();
+        lan_.clearSent();
+        const std::uint32_t start = lan_.now();
+        service().serverListFullUpdate();
+        p.sockets = lan_.openSockets();
+        drive();
+        for (const auto& d : lan_.sent())
+            p.sent.push_back(std::to_string(d.sentAt - start) + " " + platform::addressToText(d.toAddress) + ":" +
+                             std::to_string(d.toPort) + " " + d.payload);
+        p.states = stateCodes();
+        for (const HookCall& c : serverCalls())
+            p.reports.push_back(c.record->address + (c.isNew ? " new " : " known ") + std::to_string(c.progress));
+        matchmaking_.disposeServerData();
+        return p;
+    };
+    const Pass first = pass();
+    EXPECT_EQ(first.sockets, 5);  // four query slots and the broadcast socket
+    EXPECT_EQ(first.reports.size(), 2u);
+    service().serverListLiveUpdate();
+    for (int ms = 0; ms < 40000; ms += 5) {
+        service().update();
+        lan_.advance(5);
+    }
+    service().closeList();
+    matchmaking_.disposeServerData();  // what the live list reported
+    const Pass second = pass();
+    EXPECT_EQ(second.sent, first.sent);
+    EXPECT_EQ(second.states, first.states);
+    EXPECT_EQ(second.reports, first.reports);
+    EXPECT_EQ(second.sockets, first.sockets);
 }
 
 TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end tests: lanserver and lanbrowse, and so the built plug-in, on a
 # namespaced LAN: network namespaces joined by a veth pair, with real sockets.
-#   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | hosted
+#   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | live | hosted
 #                         | chosted | clist
 # LANSERVER and LANBROWSE name the programs (CTest sets them), HOSTGAME the
 # example game that the scenario "hosted" browses, LANLIST the C host of
@@ -12,7 +12,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, hosted, chosted or clist}
+scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, live, hosted, chosted or clist}
 : "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
 
 source "$root/scripts/lib/netns-lan.sh"
@@ -158,6 +158,10 @@ empty)
     expect_status 2
     grep -q "no server answered" "$tmp/empty.err" || { echo "FAILED: no message"; show_logs; exit 1; }
     check --json "$tmp/empty.json"
+    ;;
+live)
+    source "$here/live_scenario.sh"
+    live_scenario
     ;;
 hosted | chosted | clist)
     "scenario_$scenario"

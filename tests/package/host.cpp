@@ -30,6 +30,11 @@ void expect(bool ok, const char* what) {
 void onServer(ServerData*, std::uint32_t, bool, void*) { ++announced; }
 void onState(std::uint32_t state, void*) { lastState = state; }
 void onTrace(const char*, void*) { ++traced; }
+int gone = 0;
+void onGone(ServerData* record, void*) {
+    ++gone;
+    delete record;
+}
 std::uint32_t frozenTick() { return 42; }
 
 void runUpdate(velnar::VelnarLanJoin& service, brenn::platform::SimulatedLan& lan) {
@@ -146,6 +151,25 @@ int main() {
         lan.advance(1);
     }
     expect(matchmaking.findServerData("10.0.0.9", 22000) != nullptr, "the hosted game is listed");
+    // A live list: the hosted game stops, says goodbye, and is gone.
+    ServerLimits limits;
+    limits.perAddress = 11;
+    expect(service->setServerLimits(limits) && service->getServerLimits().perAddress == 11, "bounds");
+    service->setServerGoneHook(onGone, nullptr);
+    service->serverListLiveUpdate();
+    for (int step = 0; step < 4000 && lastState != HostStateLive; ++step) {
+        service->update();
+        hosted->update();
+        lan.advance(1);
+    }
+    expect(service->isLive() && lastState == HostStateLive, "a live list's first sweep");
+    hosted->stopHosting();
+    for (int step = 0; step < 50 && gone == 0; ++step) {
+        service->update();
+        lan.advance(1);
+    }
+    service->closeList();
+    expect(gone == 1 && !service->isLive() && lastState == HostStateIdle, "gone with its goodbye, list closed");
     HostJoin host;
     HostJoin copy(host);
     copy = host;

@@ -86,11 +86,14 @@ protected:
         vlj_event event;
         while (vlj_browser_poll_event(browser(), &event) == 1) events_.push_back(event);
     }
-    // The kinds of events_, a state as 10 + state, a problem as 20 + problem.
+    // The kinds of events_: a server 1, gone 4, a state 10 + state, a problem 20 + problem.
     std::vector<int32_t> kinds() const {
         std::vector<int32_t> out;
         for (const vlj_event& e : events_)
-            out.push_back(e.kind == VLJ_EVENT_STATE ? 10 + e.state : e.kind == VLJ_EVENT_PROBLEM ? 20 + e.problem : 1);
+            out.push_back(e.kind == VLJ_EVENT_STATE     ? 10 + e.state
+                          : e.kind == VLJ_EVENT_PROBLEM ? 20 + e.problem
+                          : e.kind == VLJ_EVENT_GONE    ? 4
+                                                        : 1);
         return out;
     }
     std::vector<std::string> hostnames() {

@@ -34,9 +34,10 @@ const char* usage() {
            "MultiplayerServers/VelnarKeyMap.ini under the current directory, else the\n"
            "sample installed with lanbrowse.\n"
            "\n"
-           "Exit status: 0 servers answered; 1 an error (an option, the key map, the\n"
-           "service, a pass beyond --timeout); 2 no server answered; 3 no socket could\n"
-           "be opened (see ulimit -n); 130 interrupted.\n"
+           "Exit status: 0 servers answered (with --live: servers were listed as the\n"
+           "list closed); 1 an error (an option, the key map, the service, a pass beyond\n"
+           "--timeout); 2 no server answered; 3 no socket could be opened (see ulimit\n"
+           "-n); 130 interrupted (but for --live, where Ctrl-C closes the list).\n"
            "\n"
            "  --sort KEY        sort by KEY (a key map key such as numplayers, or a key\n"
            "                    the servers send)\n"
@@ -44,7 +45,8 @@ const char* usage() {
            "  --mode MODE       how values compare: int, float, text (case-sensitive,\n"
            "                    the default) or nocase\n"
            "  --json            one JSON object per pass instead of the table: hook\n"
-           "                    calls, state codes and every record with its five sections\n"
+           "                    calls, state codes and every record with its five sections;\n"
+           "                    with --live, one JSON object per event instead\n"
            "  --queries N       queries in flight at once, 1 to 64 (default 8)\n"
            "  --watch S         browse again every S seconds (full updates)\n"
            "  --aux             with --watch: aux updates, keeping the servers found\n"
@@ -57,6 +59,10 @@ const char* usage() {
            "                    receive buffer asked for on the discovery socket, 0 to\n"
            "                    67108864; 0 keeps the system's default (default 1048576)\n"
            "  --keymap PATH     read the key map from PATH\n"
+           "  --live            keep the list open: servers are shown as they answer,\n"
+           "                    change and go (a table redrawn in place on a terminal,\n"
+           "                    else a line per event) until Ctrl-C or --duration\n"
+           "  --duration S      with --live: close the list after S seconds\n"
            "  --version         the version, then exit\n"
            "  --help            this text\n";
 }
@@ -78,6 +84,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
         else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
         else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
         else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
+        else if (name == "--duration") ok = number(value, 1, 86400, &options->durationS);
         else if (name == "--receive-buffer") ok = number(value, 0, 64 << 20, &options->receiveBuffer);
         else if (name == "--keymap") {
             options->keyMap = value;
@@ -89,6 +96,7 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
             else if (name == "--json") options->json = true;
             else if (name == "--aux") options->aux = true;
             else if (name == "--trace") options->trace = true;
+            else if (name == "--live") options->live = true;
             else if (name == "--help") options->help = true;
             else if (name == "--version") options->version = true;
             else {
@@ -106,6 +114,14 @@ bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* er
     }
     if (options->aux && options->watchS == 0) {
         *error = "--aux goes with --watch";
+        return false;
+    }
+    if (options->live && options->watchS > 0) {
+        *error = "--live keeps one list open: it does not go with --watch";
+        return false;
+    }
+    if (options->durationS > 0 && !options->live) {
+        *error = "--duration goes with --live";
         return false;
     }
     return true;

@@ -21,6 +21,8 @@ struct BrowseOptions {
     int timeoutS = 30;    // a pass that takes longer is given up
     int receiveBuffer = -1;  // bytes asked for on the discovery socket; -1: the service's default
     std::string keyMap;   // empty: the usual search (KeyMapFile.h)
+    bool live = false;    // a live list instead of passes
+    int durationS = 0;    // live: close the list after this many seconds; 0: at Ctrl-C
     bool help = false;
     bool version = false;
 };

@@ -39,6 +39,17 @@ bool BrowseSession::ready(std::string* error) const {
 
 void BrowseSession::onNewServerData(ServerData* record, std::uint32_t progress, bool isNew, void* context) {
     auto* self = static_cast<BrowseSession*>(context);
+    if (self->live_ != nullptr && record != nullptr) {
+        if (self->sorting_) {
+            self->sortedCapture_.push_back(record);
+            return;
+        }
+        auto& listed = self->liveListed_;
+        if (std::find(listed.begin(), listed.end(), record) == listed.end()) listed.push_back(record);
+        self->display_->serverReported(endpointOf(record), progress, isNew, static_cast<int>(listed.size()));
+        self->live_->serverListed(record, isNew, self->liveMs(), progress);
+        return;
+    }
     PassResult* pass = self->current_;
     if (!pass || !record) return;
     if (self->sorting_) {
@@ -55,6 +66,11 @@ void BrowseSession::onNewServerData(ServerData* record, std::uint32_t progress, 
 
 void BrowseSession::onStateChanged(std::uint32_t state, void* context) {
     auto* self = static_cast<BrowseSession*>(context);
+    if (self->live_ != nullptr) {
+        self->display_->stateChanged(state);
+        if (state == brenn::matchmaking::HostStateLive) self->live_->sweepComplete(self->liveMs());
+        return;
+    }
     PassResult* pass = self->current_;
     if (!pass) return;
     pass->calls.push_back({true, state, nullptr, 0, false});
@@ -89,6 +105,57 @@ PassResult BrowseSession::runPass(int number, bool aux, const std::atomic<bool>&
     }
     current_ = nullptr;
     return result;
+}
+
+void BrowseSession::onServerGone(ServerData* record, void* context) {
+    auto* self = static_cast<BrowseSession*>(context);
+    if (self->live_ == nullptr) return;
+    auto& listed = self->liveListed_;
+    listed.erase(std::remove(listed.begin(), listed.end(), record), listed.end());
+    self->live_->serverGone(record, self->liveMs());
+    // The record is ours: a server that comes back is new again.
+    delete record;
+}
+
+long BrowseSession::liveMs() const {
+    using namespace std::chrono;
+    return static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - liveStart_).count());
+}
+
+std::vector<ServerData*> BrowseSession::liveRecords() {
+    if (options_.sortKey.empty()) return liveListed_;
+    sortedCapture_.clear();
+    sorting_ = true;
+    service_->sortServers(!options_.descending, options_.sortKey, options_.mode);
+    sorting_ = false;
+    std::vector<ServerData*> ordered;
+    for (ServerData* record : sortedCapture_)
+        if (std::find(liveListed_.begin(), liveListed_.end(), record) != liveListed_.end()) ordered.push_back(record);
+    return ordered;
+}
+
+int BrowseSession::runLive(LiveObserver* observer, const std::atomic<bool>& stop) {
+    using Clock = std::chrono::steady_clock;
+    live_ = observer;
+    liveListed_.clear();
+    service_->setServerGoneHook(&BrowseSession::onServerGone, this);
+    liveStart_ = Clock::now();
+    const Clock::time_point deadline = liveStart_ + std::chrono::seconds(options_.durationS);
+    service_->serverListLiveUpdate();
+    if (!service_->isLive()) {
+        live_ = nullptr;
+        return -1;
+    }
+    while (!stop.load() && (options_.durationS == 0 || Clock::now() < deadline)) {
+        service_->update();
+        observer->idle(liveMs());
+        if (options_.tickMs > 0) sleepMilliseconds(options_.tickMs);
+    }
+    service_->closeList();
+    const int servers = static_cast<int>(liveListed_.size());
+    observer->closed(liveMs(), servers);
+    live_ = nullptr;
+    return servers;
 }
 
 }  // namespace lanbrowse

@@ -1,6 +1,8 @@
 // The example host's table and JSON output.
 #include "RecordOutput.h"
 
+#include "TextDecoding.h"
+
 #include <algorithm>
 #include <iomanip>
 #include <sstream>
@@ -20,7 +22,10 @@ std::string plainValue(const ServerDataSection& section, const char* key) {
     return "";
 }
 
-std::string json(const std::string& text) {
+}  // namespace
+
+std::string json(const std::string& bytes) {
+    const std::string text = decodeText(bytes);
     std::ostringstream out;
     out << '"';
     for (const char c : text) {
@@ -32,6 +37,8 @@ std::string json(const std::string& text) {
     out << '"';
     return out.str();
 }
+
+namespace {
 
 // The section's values in the order they were written (oldest first).
 void writeSection(std::ostream& out, const char* name, const ServerDataSection& section) {
@@ -74,18 +81,19 @@ void writeTable(std::ostream& out, const std::vector<ServerData*>& records) {
         rows.push_back({endpointOf(r), plainValue(r->infoSection, "ping"), plainValue(r->infoSection, "hostname"),
                         plainValue(r->infoSection, "mapname"), plainValue(r->infoSection, "gametype"),
                         plainValue(r->infoSection, "numplayers") + "/" + plainValue(r->infoSection, "maxplayers")});
+        for (std::string& cell : rows.back()) cell = decodeText(cell);
     }
     std::vector<std::size_t> widths;
     for (const std::string& h : heads) widths.push_back(h.size());
     for (const auto& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], characterCount(row[c]));
     }
     auto line = [&](const std::vector<std::string>& cells) {
         std::string text;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             std::string cell = cells[c];
             const bool right = c == 1 || c == 5;  // numbers line up on the right
-            const std::string pad(widths[c] - cell.size(), ' ');
+            const std::string pad(widths[c] - characterCount(cell), ' ');
             text += right ? pad + cell : cell + pad;
             if (c + 1 < cells.size()) text += "  ";
         }
@@ -129,21 +137,32 @@ void writeJson(std::ostream& out, int number, bool aux, const BrowseOptions& opt
     out << ",\"servers\":[";
     first = true;
     for (const ServerData* r : recordsInOrder(pass)) {
-        out << (first ? "" : ",") << "{\"address\":" << json(r->address) << ",\"port\":" << r->port
-            << ",\"server_id\":" << r->serverId << ",";
-        writeSection(out, "basic", r->basicSection);
-        out << ",";
-        writeSection(out, "info", r->infoSection);
-        out << ",";
-        writeSection(out, "players", r->playersSection);
-        out << ",";
-        writeSection(out, "teams", r->teamsSection);
-        out << ",";
-        writeSection(out, "rules", r->rulesSection);
-        out << "}";
+        out << (first ? "" : ",");
+        writeRecord(out, r);
         first = false;
     }
     out << "]}\n";
+}
+
+void writeRecord(std::ostream& out, const ServerData* r) {
+    out << "{\"address\":" << json(r->address) << ",\"port\":" << r->port << ",\"server_id\":" << r->serverId
+        << ",";
+    writeSection(out, "basic", r->basicSection);
+    out << ",";
+    writeSection(out, "info", r->infoSection);
+    out << ",";
+    writeSection(out, "players", r->playersSection);
+    out << ",";
+    writeSection(out, "teams", r->teamsSection);
+    out << ",";
+    writeSection(out, "rules", r->rulesSection);
+    out << "}";
+}
+
+std::string tableText(const std::vector<ServerData*>& records) {
+    std::ostringstream out;
+    writeTable(out, records);
+    return out.str();
 }
 
 }  // namespace lanbrowse

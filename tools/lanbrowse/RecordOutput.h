@@ -6,6 +6,7 @@
 #include "BrowseSession.h"
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace lanbrowse {
@@ -24,5 +25,15 @@ void writeTable(std::ostream& out, const std::vector<brenn::matchmaking::ServerD
 // milliseconds, whether it finished, the state codes, every hook call, the
 // sort, and every record with all five sections.
 void writeJson(std::ostream& out, int number, bool aux, const BrowseOptions& options, const PassResult& pass);
+
+// One record as a JSON object: address, port, server id and the five
+// sections.
+void writeRecord(std::ostream& out, const brenn::matchmaking::ServerData* record);
+
+// The table of writeTable as text.
+std::string tableText(const std::vector<brenn::matchmaking::ServerData*>& records);
+
+// bytes, decoded (TextDecoding.h), as a quoted JSON string.
+std::string json(const std::string& bytes);
 
 }  // namespace lanbrowse

@@ -40,6 +40,14 @@ bool standardErrorIsTerminal() {
     return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool standardOutputIsTerminal() {
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (::GetConsoleMode(output, &mode) == 0) return false;
+    // ENABLE_VIRTUAL_TERMINAL_PROCESSING: consoles that lack it draw lines.
+    return ::SetConsoleMode(output, mode | 0x0004) != 0;
+}
+
 void setFlagOnInterrupt(std::atomic<bool>* flag) {
     interruptFlag = flag;
     ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
@@ -80,6 +88,8 @@ void onSignal(int) {
 }  // namespace
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 void setFlagOnInterrupt(std::atomic<bool>* flag) {
     interruptFlag = flag;

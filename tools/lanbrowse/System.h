@@ -14,6 +14,11 @@ namespace lanbrowse {
 // files, pipes and devices.
 bool standardErrorIsTerminal();
 
+// True when standard output is a terminal that takes the escape sequences
+// which move the cursor (on Windows, a console where they can be turned on:
+// this call turns them on). False for files and pipes.
+bool standardOutputIsTerminal();
+
 // From now on, an interrupt sets *flag instead of ending the program: Ctrl-C
 // and SIGTERM on POSIX; Ctrl-C, Ctrl-Break and closing the console on
 // Windows. *flag must live until the program ends. Call it once.

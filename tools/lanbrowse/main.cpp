@@ -3,6 +3,7 @@
 #include "BrowseOptions.h"
 #include "BrowseSession.h"
 #include "KeyMapFile.h"
+#include "LiveView.h"
 #include "ProgressDisplay.h"
 #include "RecordOutput.h"
 #include "SocketWatch.h"
@@ -25,6 +26,22 @@ void reportKeyMap(const std::string& named, const std::string& path, bool found)
         std::cerr << "lanbrowse: no MultiplayerServers/VelnarKeyMap.ini under the current directory;"
                      " using " << path << "\n";
     }
+}
+
+// A live list, until Ctrl-C or --duration: 0 when servers were listed as
+// it closed, 2 when none were, 1 when it could not open.
+int browseLive(const lanbrowse::BrowseOptions& options, lanbrowse::BrowseSession* session,
+               const std::atomic<bool>& stop) {
+    lanbrowse::LiveJson json(stdout);
+    lanbrowse::LiveTable table(session, stdout, lanbrowse::standardOutputIsTerminal());
+    lanbrowse::LiveObserver* observer = options.json ? static_cast<lanbrowse::LiveObserver*>(&json) : &table;
+    const int servers = session->runLive(observer, stop);
+    if (servers < 0) {
+        std::cerr << "lanbrowse: the live list could not open its sockets\n";
+        return 1;
+    }
+    if (servers == 0) std::cerr << "lanbrowse: no server listed on the LAN (UDP ports 22000-22010)\n";
+    return servers > 0 ? 0 : 2;
 }
 
 void pause(int seconds) {
@@ -60,7 +77,8 @@ int main(int argc, char** argv) {
     reportKeyMap(options.keyMap, keyMap, keyMapFound);
     setFlagOnInterrupt(&stopRequested);
 
-    ProgressDisplay display(standardErrorIsTerminal(), options.trace);
+    // A live list draws its own progress.
+    ProgressDisplay display(!options.live && standardErrorIsTerminal(), options.trace);
     const KeyMapRedirect redirect(keyMap);  // the service reads its key map when created
     SocketWatch sockets;
     BrowseSession session(options, &display);
@@ -68,6 +86,8 @@ int main(int argc, char** argv) {
         std::cerr << "lanbrowse: " << error << "\n";
         return 1;
     }
+
+    if (options.live) return browseLive(options, &session, stopRequested);
 
     const int passes = options.watchS > 0 ? options.passes : 1;
     int status = 0;

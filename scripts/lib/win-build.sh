@@ -11,7 +11,7 @@ installed() {
 # wine32 where 32-bit programs cannot run).
 install_missing() {
     local wanted=(cmake make g++ python3 iproute2 util-linux g++-mingw-w64-i686 binutils-mingw-w64-i686
-                  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest wine)
+                  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev wine)
     local add_i386=0 missing=() package
     if [[ $WIN_ARCH == i686 ]]; then
         wanted+=(wine32:i386)

@@ -83,12 +83,19 @@ unanswered() {
 case $scenario in
 mixed)
     # Generated servers (one silent, one of another game, one dead), the
-    # special cases of servers.def, a reply delay; two sorts.
-    lan 21
-    servers --servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$here/servers.def" --delay 120
+    # special cases of servers.def, a reply delay; two sorts. One more
+    # server sends bytes that are not UTF-8, quotes and control characters:
+    # lanbrowse's JSON must still be valid UTF-8 (check_pass.py reads it
+    # strictly), with Windows-1252 read where UTF-8 is not valid.
+    lan 22
+    cp "$here/servers.def" "$tmp/servers.def"
+    printf '* \\hostname\\Hostile Bytes\\gamename\\ridgeline\\mapname\\Caf\xe9 \x93Noir\x94\\gametype\\say "hi" \x01\x1f\x7f\\numplayers\\1\\maxplayers\\8\\player_0\\\x80\x81\x9f\xff\n' >>"$tmp/servers.def"
+    servers --servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$tmp/servers.def" --delay 120
     browse players --queries 4 --sort numplayers --descending --mode int
     expect_status 0
     check --json "$tmp/players.json"
+    grep -q "$(printf 'Caf\xc3\xa9 \xe2\x80\x9cNoir\xe2\x80\x9d')" "$tmp/players.json" ||
+        { echo "FAILED: a Windows-1252 value was not decoded"; exit 1; }
     browse names --queries 8 --sort hostname --mode nocase
     expect_status 0
     check --json "$tmp/names.json"

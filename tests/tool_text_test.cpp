@@ -1,4 +1,4 @@
-// lanbrowse's decoding of server values for the table and the JSON: valid
+// The tools' decoding of server values for the table and the JSON: valid
 // UTF-8 kept, every other byte read as Windows-1252.
 #include "TextDecoding.h"
 
@@ -27,8 +27,8 @@ TEST(TextDecoding, ValidUtf8StaysAndOtherBytesAreWindows1252) {
         {"empty", "", "", 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(lanbrowse::decodeText(c.bytes), c.text) << c.what;
-        EXPECT_EQ(lanbrowse::characterCount(lanbrowse::decodeText(c.bytes)), c.characters) << c.what;
+        EXPECT_EQ(tooltext::decodeText(c.bytes), c.text) << c.what;
+        EXPECT_EQ(tooltext::characterCount(tooltext::decodeText(c.bytes)), c.characters) << c.what;
     }
 }
 

@@ -1,6 +1,7 @@
 # Scenarios of run_e2e.sh with a game hosted through the library, and the C
-# host's: sourced by run_e2e.sh, whose helpers (lan, servers, browse, check,
-# show_logs, expect_status) and variables ($tmp, $mode, $root) they use.
+# host's: sourced by run_e2e.sh; they use its steps (e2e_steps.sh: lan,
+# servers, browse, check, show_logs, expect_status) and its variables
+# ($tmp, $mode, $root).
 
 # host_game LOG PROGRAM ARGS...: runs a hosting program on the servers' side
 # (from the top folder) and waits until it says "hosting".

@@ -1,6 +1,6 @@
 // How the host's enumerations map to the engine's: internal to the plug-in
 // (not installed). VelnarLanJoin's private getVelnarQueryType and
-// getVelnarCompareMode answer through these, and tests check them here.
+// getVelnarCompareMode answer through these.
 #pragma once
 
 #include "browser/BrowserTypes.h"

@@ -249,9 +249,7 @@ TEST_F(Announcing, OffByDefaultSendsExactlyTheReplies) {
     ASSERT_EQ(plain.size(), 8u);
     for (const std::string& d : plain) EXPECT_NE(d.find(" 40000 \\hostname\\Alpha"), std::string::npos) << d;
     EXPECT_EQ(session([](VelnarLanHost& game) {
-                  EXPECT_FALSE(game.isAnnouncing());
                   game.setAnnouncing(true);
-                  EXPECT_TRUE(game.isAnnouncing());
                   game.setAnnouncing(false);
               }),
               plain);

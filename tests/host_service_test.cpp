@@ -29,30 +29,6 @@ protected:
             replies_.push_back(d.payload);
         });
     }
-    void TearDown() override {
-        for (VelnarLanHost* host : hosts_) delete host;
-        ServiceFixture::TearDown();
-    }
-
-    // A game hosted on the host at address, on the first free port.
-    VelnarLanHost& host(const std::string& address, const std::string& name) {
-        hosts_.push_back(CreateHostClass("game-" + name));
-        lan_.setBindAddress(address);
-        EXPECT_EQ(hosts_.back()->startHosting(name, 0), matchmaking::HostOk);
-        lan_.setBindAddress("10.0.0.1");
-        return *hosts_.back();
-    }
-
-    // A full update of the join service, with every hosted game stepped in
-    // the same loop.
-    void pass() {
-        service().serverListFullUpdate();
-        for (int i = 0; i < 20000 && service().isUpdating(); ++i) {
-            for (VelnarLanHost* h : hosts_) h->update();
-            service().update();
-            lan_.advance(1);
-        }
-    }
 
     // Sends each payload to the game from `from` and steps it once; the
     // replies it sent back to 10.0.0.50:40000 are in replies_.
@@ -63,7 +39,6 @@ protected:
         game.update();
     }
 
-    std::vector<VelnarLanHost*> hosts_;
     std::vector<std::string> replies_;
 };
 
@@ -87,7 +62,7 @@ TEST_F(Hosting, TheBrowserFindsHostedGamesWithEveryValueAsSet) {
     VelnarLanHost& local = host("10.0.0.1", "On This Machine");  // the browsing host itself
     EXPECT_EQ(small.getPort(), 22000);
     EXPECT_EQ(local.getPort(), 22000);
-    pass();
+    fullUpdate();
 
     ASSERT_EQ(matchmaking_.serverDataCount, 3);
     ServerData* s = record("10.0.0.20");
@@ -134,7 +109,7 @@ TEST_F(Hosting, TheBrowserFindsHostedGamesWithEveryValueAsSet) {
 TEST_F(Hosting, PlayersJoiningAndLeavingShowInTheNextPass) {
     VelnarLanHost& game = host("10.0.0.20", "Changing");
     for (int slot : {0, 1, 2}) game.setPlayerValue(slot, "player", "P" + std::to_string(slot));
-    pass();
+    fullUpdate();
     ServerData* r = record("10.0.0.20");
     ASSERT_NE(r, nullptr);
     EXPECT_STREQ(valueOf(r->infoSection, "numplayers"), "3");
@@ -142,7 +117,7 @@ TEST_F(Hosting, PlayersJoiningAndLeavingShowInTheNextPass) {
     EXPECT_EQ(game.removePlayer(1), matchmaking::HostBadPlayer);
     EXPECT_EQ(game.setPlayerValue(7, "player", "Late"), matchmaking::HostOk);
     EXPECT_EQ(game.setPlayerValue(0, "PLAYER", "P0 renamed"), matchmaking::HostOk);  // keys ignore case
-    pass();
+    fullUpdate();
     EXPECT_EQ(record("10.0.0.20"), r);
     EXPECT_STREQ(valueOf(r->infoSection, "numplayers"), "3");
     EXPECT_EQ(player(r, "name", 0) + "," + player(r, "name", 1) + "," + player(r, "name", 2), "P0 renamed,P2,Late");
@@ -210,9 +185,6 @@ TEST_F(Hosting, SettersRefuseWhatTheReplyCannotCarryAndChangeNothing) {
 TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
     VelnarLanHost& game = host("10.0.0.20", "Guarded");
     const HostLimits defaults = game.getLimits();
-    EXPECT_EQ(std::make_tuple(defaults.lanOnly, defaults.senderRate, defaults.senderBurst, defaults.totalRate,
-                              defaults.totalBurst),
-              std::make_tuple(true, 10u, 5u, 500u, 100u));
     struct Case {
         const char* what;
         std::string from;
@@ -221,15 +193,11 @@ TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
         std::uint64_t HostCounters::*counter;
     };
     const std::string status = "\\status\\";
+    // Which addresses are local is the sender filter's own test (hosting_test).
     const Case cases[] = {
         {"LAN sender", "10.0.0.50", 40000, status, &HostCounters::answered},
-        {"private range", "192.168.4.4", 40000, status, &HostCounters::answered},
-        {"link-local", "169.254.1.1", 40000, status, &HostCounters::answered},
-        {"loopback", "127.0.0.1", 40000, status, &HostCounters::answered},
         {"beyond the LAN", "203.0.113.5", 40000, status, &HostCounters::notLocal},
-        {"next to 172.16/12", "172.32.0.1", 40000, status, &HostCounters::notLocal},
         {"to a broadcast", "255.255.255.255", 40000, status, &HostCounters::notLocal},
-        {"to a multicast group", "224.0.0.1", 40000, status, &HostCounters::notLocal},
         {"from port 0", "10.0.0.50", 0, status, &HostCounters::notLocal},
         {"truncated", "10.0.0.50", 40000, "\\status", &HostCounters::notQueries},
         {"oversize", "10.0.0.50", 40000, status + "x", &HostCounters::notQueries},
@@ -301,7 +269,6 @@ TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
 
 TEST_F(Hosting, StartingTwiceStoppingAndTakenPorts) {
     IHostService* first = &host("10.0.0.20", "First");
-    EXPECT_EQ(first->getName(), "game-First");
     EXPECT_TRUE(first->isHosting());
     EXPECT_EQ(first->startHosting("Again", 0), matchmaking::HostAlreadyHosting);
     EXPECT_EQ(hosts_[0]->getPort(), 22000);
@@ -332,12 +299,12 @@ TEST_F(Hosting, StartingTwiceStoppingAndTakenPorts) {
     EXPECT_FALSE(first->isHosting());
     EXPECT_EQ(hosts_[0]->getPort(), 0);
     first->update();
-    pass();
+    fullUpdate();
     EXPECT_EQ(matchmaking_.serverDataCount, 0);  // 23000 is outside the browsed range
     EXPECT_EQ(lan_.openSockets(), 1);
     lan_.setBindAddress("10.0.0.20");
     EXPECT_EQ(first->startHosting("First again", 22000), matchmaking::HostOk);
-    pass();
+    fullUpdate();
     ASSERT_NE(record("10.0.0.20"), nullptr);
     EXPECT_STREQ(valueOf(record("10.0.0.20")->infoSection, "hostname"), "First again");
     for (VelnarLanHost* h : hosts_) delete h;

@@ -1,5 +1,5 @@
-// Tests of the key map: splitting lines, loading order, lookup, the missing
-// file message and the sample key map of the repository.
+// Tests of the key map: splitting lines, loading order, lookup and the
+// sample key map of the repository.
 #include "keymap/KeyMap.h"
 
 #include "simlan/SimulatedLan.h"
@@ -148,17 +148,7 @@ TEST_F(KeyMapFiles, EntriesRunInReverseFileOrderAndLookupTakesTheLastLine) {
     EXPECT_EQ(&map.lookup(missing), &missing);
 }
 
-TEST_F(KeyMapFiles, MissingFileIsReportedOnceAndLeavesTheMapEmpty) {
-    const std::string path = (directory_ / "absent" / "VelnarKeyMap.ini").string();
-    const KeyMap map(path);
-    EXPECT_EQ(lan.messages(), std::vector<std::string>{
-                                  "Error locating file: Error: Couldn't find Key Map file: " +
-                                  path});
-    EXPECT_TRUE(map.entries().empty());
-    EXPECT_EQ(map.fileName(), path);
-    EXPECT_EQ(map.lookup("hostname"), "hostname");
-}
-
+// A missing file: the service's test (AMissingKeyMapIsShownOnce...).
 TEST(SampleKeyMap, MapsEveryKeyToItsOwnServerKey) {
     brenn::platform::SimulatedLan lan;
     const KeyMap map(BRENN_SAMPLE_KEY_MAP);

@@ -318,9 +318,7 @@ TEST_F(LiveListingTest, AnnouncementsAreHintsAndAGoodbyeCountsOnlyFromTheServerI
 
 TEST_F(LiveListingTest, WithoutTheAnnouncementPortTheListGoesOnByBroadcasts) {
     std::vector<std::string> lines;
-    browser::setTrace(browser_, [](const char* line, void* context) {
-        static_cast<std::vector<std::string>*>(context)->push_back(line);
-    }, &lines);
+    traceInto(&lines);
     int failure = 0;
     const platform::Socket other = platform::bindUdpSocket(browser::AnnouncePort, &failure);  // does not share
     ASSERT_NE(other, platform::InvalidSocket);

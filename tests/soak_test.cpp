@@ -89,9 +89,7 @@ TEST(Soak, FiveHundredUpdatesOnTheSimulatedLan) {
     platform::SimulatedLan lan;
     lan.setCurrentDirectory(BRENN_SOURCE_DIR);
     int expected = 0;
-    int latency[200];
     for (int i = 0; i < 200; ++i) {
-        latency[i] = i % 40;
         const std::string address = "10.0." + std::to_string(1 + i / 100) + "." + std::to_string(1 + i % 100);
         if (i % 25 == 3) {  // answers discovery, never its query
             lan.addServer(address, 22000, [](platform::SimulatedLan& l, const platform::SimulatedLan::Datagram& r) {
@@ -103,7 +101,7 @@ TEST(Soak, FiveHundredUpdatesOnTheSimulatedLan) {
         std::vector<std::string> reply;
         for (int d = 0; d < datagrams; ++d) reply.push_back(statusReply(i, d, datagrams));
         lan.addStatusServer(address, static_cast<std::uint16_t>(22000 + i % 11), reply, 2);
-        lan.setLatency(address, static_cast<std::uint32_t>(latency[i]));
+        lan.setLatency(address, static_cast<std::uint32_t>(i % 40));
         expected += i % 20 == 0 ? 0 : 1;
     }
 
@@ -131,14 +129,8 @@ TEST(Soak, FiveHundredUpdatesOnTheSimulatedLan) {
         lan.clearSent();
         if (pass == 49) baseline = memoryInUse();
     }
+    // The ping at any step is the query engine's test (PingIsTheFirstDatagramsRoundTrip...).
     expectRecordsOnce(matchmaking, expected);
-    // The ping is the server's delay, read at the first step after it.
-    for (const ServerData* r = matchmaking.serverDataHead; r != nullptr; r = r->next) {
-        const int i = (std::stoi(r->address.substr(5, r->address.rfind('.') - 5)) - 1) * 100 +
-                      std::stoi(r->address.substr(r->address.rfind('.') + 1)) - 1;
-        const int ping = std::stoi(valueOf(r->infoSection, "ping"));
-        EXPECT_TRUE(ping >= latency[i] && ping <= latency[i] + 5) << r->address << " ping " << ping;
-    }
     // The allocator's own bookkeeping settles within the first passes; what
     // is left must not grow with the passes (4 KiB over 450 passes).
     EXPECT_LE(memoryInUse(), baseline + 4096);

@@ -55,6 +55,13 @@ protected:
         });
     }
 
+    // Collects the browser's trace lines into *lines.
+    void traceInto(std::vector<std::string>* lines) {
+        browser::setTrace(browser_, [](const char* line, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(line);
+        }, lines);
+    }
+
     // Starts a pass over the usual port range (22000 to 22010).
     std::int32_t startPass() { return browser::lanUpdate(browser_, 1, 22000, 22010, 1); }
 

@@ -1,6 +1,6 @@
 // The join service on the simulated LAN, as a host sees it: a key map in a
 // directory of the test's own, a JoinMatchmaking whose hooks record every
-// call, and helpers that run whole updates.
+// call, hosted games, and helpers that run whole updates.
 #pragma once
 
 #include "simlan/SimulatedLan.h"
@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ namespace brenn::testing {
 
 using matchmaking::JoinMatchmaking;
 using matchmaking::ServerData;
+using matchmaking::velnar::VelnarLanHost;
 using matchmaking::velnar::VelnarLanJoin;
 
 // One call of a host hook.
@@ -63,6 +65,7 @@ protected:
     }
 
     void TearDown() override {
+        for (VelnarLanHost* h : hosts_) delete h;
         delete service_;
         std::filesystem::remove_all(directory_);
     }
@@ -84,13 +87,32 @@ protected:
         lan_.addStatusServer(address, port, {text + "\\final\\\\queryid\\1.1"});
     }
 
-    // Calls update() every ms until the update is over (or 20 s have passed).
-    void drive() {
-        for (int i = 0; i < 20000 && service().isUpdating(); ++i) {
-            service().update();
-            lan_.advance(1);
-        }
+    // A game hosted on the host at address (on the first free port unless
+    // one is given), stepped with the service.
+    VelnarLanHost& host(const std::string& address, const std::string& name, std::uint32_t port = 0,
+                        bool announcing = false) {
+        hosts_.push_back(CreateHostClass("game-" + name));
+        hosts_.back()->setAnnouncing(announcing);
+        lan_.setBindAddress(address);
+        EXPECT_EQ(hosts_.back()->startHosting(name, port), matchmaking::HostOk);
+        lan_.setBindAddress("10.0.0.1");
+        return *hosts_.back();
     }
+
+    // Steps the hosted games and the service every `gap` ms for `ms` ms or
+    // until `until` holds; returns the ms that passed.
+    std::uint32_t stepFor(std::uint32_t ms, std::uint32_t gap = 1, const std::function<bool()>& until = nullptr) {
+        const std::uint32_t start = lan_.now();
+        while (lan_.now() - start < ms && !(until && until())) {
+            for (VelnarLanHost* h : hosts_) h->update();
+            service().update();
+            lan_.advance(gap);
+        }
+        return lan_.now() - start;
+    }
+
+    // Steps every ms until the update is over (or 20 s have passed).
+    void drive() { stepFor(20000, 1, [this] { return !service().isUpdating(); }); }
 
     void fullUpdate() {
         service().serverListFullUpdate();
@@ -121,6 +143,7 @@ protected:
     std::filesystem::path directory_;
     JoinMatchmaking matchmaking_;
     VelnarLanJoin* service_ = nullptr;
+    std::vector<VelnarLanHost*> hosts_;
     std::vector<HookCall> calls_;
 
 private:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Python binding's pass against lanbrowse's: 1000 lanserver servers
-# answering at once on a simulated LAN (scripts/lib/simlan.sh), listed by
+# answering at once on a namespaced LAN (scripts/lib/netns-lan.sh), listed by
 # lanbrowse and then by the binding (bench/python_pass.py), RUNS times
 # (default 3); prints each run and the medians, and fails when the records
 # differ or the binding's median pass takes over 1.2 times lanbrowse's.
@@ -21,25 +21,25 @@ export VELNARLANJOIN_LIBRARY=$build/service/libVelnarLanJoin.so.1
 python=python3
 [[ -x /usr/bin/python3 ]] && python=/usr/bin/python3
 
-if [[ ${SIMLAN_INSIDE:-} != loopback ]]; then
+if [[ ${NETLAN_INSIDE:-} != loopback ]]; then
     unshare -rn true 2>/dev/null || { echo "skipped: no network namespace can be made here"; exit 0; }
-    exec env SIMLAN_INSIDE=loopback unshare -rn "$0" "$@"
+    exec env NETLAN_INSIDE=loopback unshare -rn "$0" "$@"
 fi
-source "$root/scripts/lib/simlan.sh"
+source "$root/scripts/lib/netns-lan.sh"
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
-simlan_loopback
-simlan_contained || { echo "the simulated LAN is not contained: nothing sent" >&2; exit 1; }
-simlan_start_servers "$tmp/ready" --servers 1000 --duration 600 --quiet || { echo "lanserver did not start" >&2; exit 1; }
+netlan_on_exit "$tmp"
+netlan_loopback
+netlan_contained || { echo "the namespaced LAN is not contained: nothing sent" >&2; exit 1; }
+netlan_start_servers "$tmp/ready" --servers 1000 --duration 600 --quiet || { echo "lanserver did not start" >&2; exit 1; }
 
 keymap=$root/MultiplayerServers/VelnarKeyMap.ini
 : >"$tmp/runs.jsonl"
 for ((run = 1; run <= runs; run++)); do
-    simlan_player "$LANBROWSE" --json --queries 64 --keymap "$keymap" >"$tmp/lanbrowse.json" 2>/dev/null || true
-    simlan_player "$python" "$root/bench/python_pass.py" --keymap "$keymap" --queries 64 \
+    netlan_player "$LANBROWSE" --json --queries 64 --keymap "$keymap" >"$tmp/lanbrowse.json" 2>/dev/null || true
+    netlan_player "$python" "$root/bench/python_pass.py" --keymap "$keymap" --queries 64 \
         --lanbrowse-json "$tmp/lanbrowse.json" | tee -a "$tmp/runs.jsonl" || true  # the summary judges
 done
-"$python" - "$tmp/runs.jsonl" "$SIMLAN_MODE" <<'SUMMARY'
+"$python" - "$tmp/runs.jsonl" "$NETLAN_MODE" <<'SUMMARY'
 import json, statistics, sys
 runs = [json.loads(line) for line in open(sys.argv[1])]
 python = statistics.median(r["python_ms"] for r in runs)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build/bench) and prints one table of
 # the engine's figures against a 16.7 ms frame, then the table of whole
-# passes on a simulated LAN, each with its targets.
+# passes on a namespaced LAN, each with its targets.
 #   scripts/bench.sh                         both tables
 #   scripts/bench.sh --benchmark_filter=RE   only the benchmarks matching RE
 #                                            (no whole passes)

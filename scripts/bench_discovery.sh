@@ -5,10 +5,10 @@
 # as it is ("after") beside the browser as it was ("before": the programs of
 # the earlier revision's build, made by scripts/bench.sh), measured in the
 # same run:
-# - real sockets on a namespaced LAN (scripts/lib/simlan.sh), lanbrowse
+# - real sockets on a namespaced LAN (scripts/lib/netns-lan.sh), lanbrowse
 #   against lanserver: loss of 0, 1, 5, 10 and 20 % of the frames both ways
 #   (an nftables rule on each veth end; at 10 and 20 % also with the link
-#   addresses known, see simlan_known_neighbours), bursts of 100 to 1000 servers
+#   addresses known, see netlan_known_neighbours), bursts of 100 to 1000 servers
 #   answering at once over the 11 ports and all on one port (also with the
 #   system's default receive buffer, lanbrowse --receive-buffer 0, and with a
 #   16 ms step), and a player with two networks and a third interface
@@ -33,9 +33,10 @@ LANSERVER="$build/tools/lanserver/lanserver"
 declare -A browse=([after]="$build/tools/lanbrowse/lanbrowse" [before]="$before/tools/lanbrowse/lanbrowse")
 few=$((passes / 3 > 2 ? passes / 3 : 2))
 
-source "$root/scripts/lib/simlan.sh"
+source "$root/scripts/lib/netns-lan.sh"
+source "$root/scripts/lib/netns-lan-bench.sh"
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
+netlan_on_exit "$tmp"
 
 results="$tmp/discovery.jsonl"
 "$build/bench/brenn_discovery_sim" --servers 100 --passes "$passes" --mode after >"$results"
@@ -46,7 +47,7 @@ if [[ -x $before/bench/brenn_discovery_sim ]]; then
         grep '"mode": "before"' >>"$results" || true
 fi
 
-if ! simlan_can_use_veth || ! command -v nft >/dev/null; then
+if ! netlan_can_use_veth || ! command -v nft >/dev/null; then
     echo "discovery: the real-socket cases are skipped: they need root and nftables for their namespaced LAN"
     python3 "$root/scripts/discovery_table.py" "$results"
     exit 0
@@ -58,11 +59,11 @@ fi
 measure() {
     local condition=$1 mode=$2 which=$3 count=$4 runs=$5
     shift 5
-    [[ $known == yes ]] || ip -n "$SIMLAN_PLAYER" neigh flush all
-    simlan_count_udp
-    (cd "$root" && simlan_player "${browse[$which]}" --json --watch 1 --passes "$runs" --timeout 60 "$@") \
+    [[ $known == yes ]] || ip -n "$NETLAN_PLAYER" neigh flush all
+    netlan_count_udp
+    (cd "$root" && netlan_player "${browse[$which]}" --json --watch 1 --passes "$runs" --timeout 60 "$@") \
         >"$tmp/pass.json" 2>"$tmp/pass.err" || [[ $? -eq 2 ]] || { cat "$tmp/pass.err" >&2; return 1; }
-    python3 "$root/scripts/discovery_table.py" --record "$condition" "$mode" "$count" "$(simlan_udp_sent)" "$*" \
+    python3 "$root/scripts/discovery_table.py" --record "$condition" "$mode" "$count" "$(netlan_udp_sent)" "$*" \
         <"$tmp/pass.json" >>"$results"
 }
 
@@ -75,29 +76,29 @@ both() {
 }
 
 start_servers() {
-    simlan_start_servers "$tmp/ready" --duration 1800 --quiet "$@" || { echo "discovery: lanserver did not start" >&2; exit 1; }
+    netlan_start_servers "$tmp/ready" --duration 1800 --quiet "$@" || { echo "discovery: lanserver did not start" >&2; exit 1; }
 }
 
-simlan_veth 1000
-simlan_contained || { echo "discovery: the simulated LAN is not contained" >&2; exit 1; }
+netlan_veth 1000
+netlan_contained || { echo "discovery: the namespaced LAN is not contained" >&2; exit 1; }
 
 # Loss, both ways, on 100 servers.
 known=no
 start_servers --servers 100
 for loss in 0 1 5 10 20; do
-    simlan_loss "$loss"
+    netlan_loss "$loss"
     both "loss $loss %" 100 "$passes"
 done
 known=yes
-simlan_known_neighbours 100
+netlan_known_neighbours 100
 for loss in 10 20; do
-    simlan_loss "$loss"
+    netlan_loss "$loss"
     both "loss $loss %, link addresses known" 100 "$passes"
 done
 known=no
-simlan_forget_neighbours
-simlan_loss 0
-simlan_stop_servers
+netlan_forget_neighbours
+netlan_loss 0
+netlan_stop_servers
 
 # Bursts: every server answers each broadcast at once.
 for count in 100 200 500 1000; do
@@ -113,16 +114,16 @@ for count in 100 200 500 1000; do
             measure "burst of $count, $layout, 16 ms step" "after, stock buffer" after "$count" "$few" \
                 --queries 64 --tick 16 --receive-buffer 0
         fi
-        simlan_stop_servers
+        netlan_stop_servers
     done
 done
-simlan_down
+netlan_down
 
 # Two networks of 50 servers and a third interface with the default route.
-simlan_segments 50 50
-simlan_contained || { echo "discovery: the simulated LAN is not contained" >&2; exit 1; }
+netlan_segments 50 50
+netlan_contained || { echo "discovery: the namespaced LAN is not contained" >&2; exit 1; }
 start_servers --servers 50
-simlan_start_servers_in "$SIMLAN_SERVERS_B" "$SIMLAN_SERVER_BASE_B" "$tmp/ready-b" --servers 50 --seed 2 \
+netlan_start_servers_in "$NETLAN_SERVERS_B" "$NETLAN_SERVER_BASE_B" "$tmp/ready-b" --servers 50 --seed 2 \
     --duration 1800 --quiet || { echo "discovery: lanserver B did not start" >&2; exit 1; }
 both "two networks, default route on a third" 100 "$few"
 

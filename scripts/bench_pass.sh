@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The whole-pass benchmark, run by scripts/bench.sh: a simulated LAN of two
-# network namespaces joined by a veth pair (scripts/lib/simlan.sh), lanserver
+# The whole-pass benchmark, run by scripts/bench.sh: a namespaced LAN of two
+# network namespaces joined by a veth pair (scripts/lib/netns-lan.sh), lanserver
 # with 10, 100 and 1000 servers answering at once or 20 ms late, and
 # brenn_pass (a host on the plug-in's public interface calling update() in a
 # tight loop) with 8 and 64 queries at once, each case for the browser as it
@@ -23,30 +23,31 @@ LANSERVER="$build/tools/lanserver/lanserver"
 declare -A pass=([after]="$build/bench/brenn_pass" [before]="$before/bench/brenn_pass")
 [[ -x ${pass[before]} ]] || { echo "whole pass: the earlier revision has no brenn_pass" >&2; exit 1; }
 
-source "$root/scripts/lib/simlan.sh"
-if ! simlan_can_use_veth; then
-    echo "whole pass: skipped: it needs root to make the two network namespaces of its simulated LAN"
+source "$root/scripts/lib/netns-lan.sh"
+source "$root/scripts/lib/netns-lan-bench.sh"
+if ! netlan_can_use_veth; then
+    echo "whole pass: skipped: it needs root to make the two network namespaces of its LAN"
     echo "            (it never broadcasts on the machine's own network)"
     exit 0
 fi
 
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
+netlan_on_exit "$tmp"
 
 # More than about 150 servers answering the broadcast at the same instant
 # overflow the receive buffer of the host's discovery socket, and servers
 # are missed; real servers answer over some time, and --spread models it:
 # 1000 answers over 2 s, within the 3 s of discovery.
 spread=2000
-simlan_veth 1000
-simlan_contained || { echo "whole pass: the simulated LAN is not contained" >&2; exit 1; }
+netlan_veth 1000
+netlan_contained || { echo "whole pass: the namespaced LAN is not contained" >&2; exit 1; }
 
 results="$tmp/pass.jsonl"
 : >"$results"
 for servers in 10 100 1000; do
     for delay in 0 20; do
         # Bounded: the cases of one lanserver take well under a minute.
-        simlan_start_servers "$tmp/ready" --servers "$servers" --delay "$delay" --spread "$spread" \
+        netlan_start_servers "$tmp/ready" --servers "$servers" --delay "$delay" --spread "$spread" \
             --duration 300 --quiet --manifest "$tmp/servers.json" ||
             { echo "whole pass: lanserver did not start" >&2; exit 1; }
         # The first server answers the round-trip pings, after a burst of
@@ -60,18 +61,18 @@ for servers in 10 100 1000; do
                     # Every run starts with the host knowing no server's link
                     # address, as on a LAN it never talked to: each first query
                     # also resolves its address (ARP), on the host's CPU.
-                    ip -n "$SIMLAN_PLAYER" neigh flush all
-                    simlan_count_udp
+                    ip -n "$NETLAN_PLAYER" neigh flush all
+                    netlan_count_udp
                     # The key map is read from the current directory.
-                    line=$(cd "$root" && simlan_player "${pass[$behaviour]}" --queries "$queries" \
+                    line=$(cd "$root" && netlan_player "${pass[$behaviour]}" --queries "$queries" \
                         --ping "$first" "${pings[@]}" --timeout 60) ||
                         { echo "whole pass: $servers servers, $queries queries, ${delay} ms: the pass failed" >&2; exit 1; }
                     echo "{\"servers\": $servers, \"delay_ms\": $delay, \"spread_ms\": $spread, \"run\": $run," \
-                        "\"behaviour\": \"$behaviour\", \"queries_sent\": $(simlan_queries_sent), ${line#\{}" >>"$results"
+                        "\"behaviour\": \"$behaviour\", \"queries_sent\": $(netlan_queries_sent), ${line#\{}" >>"$results"
                 done
             done
         done
-        simlan_stop_servers
+        netlan_stop_servers
     done
 done
 

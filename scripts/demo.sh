@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The demo: builds what is missing, makes a simulated LAN of its own, starts
+# The demo: builds what is missing, makes a namespaced LAN of its own, starts
 # a dozen game servers on it (one silent, one of another game) and browses it
 # with the example host, sorted by players. It leaves no namespace, process
 # or veth behind, also on Ctrl-C, and never broadcasts outside the
@@ -15,7 +15,7 @@ LANBROWSE="$build/tools/lanbrowse/lanbrowse"
 browse_args=("$@")
 (( ${#browse_args[@]} )) || browse_args=(--sort numplayers --descending --mode int)
 
-if [[ -z ${SIMLAN_INSIDE:-} ]]; then
+if [[ -z ${NETLAN_INSIDE:-} ]]; then
     "$root/scripts/install-deps.sh"
     mkdir -p "$build"
     if ! { cmake -S "$root" -B "$build" -DBRENN_BUILD_TESTS=OFF &&
@@ -26,24 +26,24 @@ if [[ -z ${SIMLAN_INSIDE:-} ]]; then
     fi
 fi
 
-source "$root/scripts/lib/simlan.sh"
-simlan_choose demo "$0" "$@" || {
+source "$root/scripts/lib/netns-lan.sh"
+netlan_choose demo "$0" "$@" || {
     echo "demo: cannot make a private network namespace (needs root, or user namespaces);" \
          "the demo never broadcasts on the machine's own network" >&2
     exit 1
 }
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
+netlan_on_exit "$tmp"
 
-if [[ $SIMLAN_WANTED == veth ]]; then
-    simlan_veth 12
-    echo "Simulated LAN: namespace $SIMLAN_SERVERS (servers 10.77.0.10 to 10.77.0.21)" \
-         "joined by a veth pair to namespace $SIMLAN_PLAYER (player 10.77.200.1)"
+if [[ $NETLAN_WANTED == veth ]]; then
+    netlan_veth 12
+    echo "Namespaced LAN: namespace $NETLAN_SERVERS (servers 10.77.0.10 to 10.77.0.21)" \
+         "joined by a veth pair to namespace $NETLAN_PLAYER (player 10.77.200.1)"
 else
-    simlan_loopback
-    echo "Simulated LAN: loopback of a private namespace (servers 127.0.0.2 to 127.0.0.13, player 127.0.0.1)"
+    netlan_loopback
+    echo "Namespaced LAN: loopback of a private namespace (servers 127.0.0.2 to 127.0.0.13, player 127.0.0.1)"
 fi
-simlan_start_servers "$tmp/ready" --servers 12 --silent 1 --other-game 1 --duration 60 --quiet \
+netlan_start_servers "$tmp/ready" --servers 12 --silent 1 --other-game 1 --duration 60 --quiet \
     --manifest "$tmp/servers.json" || { echo "demo: lanserver did not start" >&2; exit 1; }
 
 # The two servers the table must not show, read from lanserver's manifest.
@@ -56,4 +56,4 @@ echo
 
 # The library reads its key map from MultiplayerServers/ under the current directory.
 cd "$root"
-simlan_player "$LANBROWSE" "${browse_args[@]}"
+netlan_player "$LANBROWSE" "${browse_args[@]}"

@@ -11,6 +11,8 @@ command -v pkg-config >/dev/null || missing+=(pkg-config)
 command -v make >/dev/null || missing+=(make)
 [[ -f /usr/include/gtest/gtest.h ]] || missing+=(libgtest-dev)
 [[ -f /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
+# JSON in lanbrowse and lanserver (header-only, for the cross builds too).
+[[ -f /usr/include/nlohmann/json.hpp ]] || missing+=(nlohmann-json3-dev)
 command -v ip >/dev/null || missing+=(iproute2)
 command -v nft >/dev/null || missing+=(nftables)
 command -v python3 >/dev/null || missing+=(python3)

@@ -1,5 +1,6 @@
-// A simulated LAN: in-memory UDP between hosts with IPv4 addresses, a manual
-// clock, per-host latency and loss, and failure injection. Installed in place
+// A simulated LAN: in-memory UDP between machines with IPv4 addresses, a manual
+// clock, per-machine latency, impairments per direction (loss, bursts,
+// duplication, reordering, delay), and failure injection. Installed in place
 // of the real platform, it lets tests drive every timing edge of the engine
 // with no sockets and no sleeping.
 //
@@ -9,20 +10,20 @@
 //     ... run the engine, lan.advance(1000) to move the clock ...
 //     // the destructor puts the previous platform operations back
 //
-// The engine's sockets live on the "player" host (10.0.0.1 unless given).
+// The engine's sockets live on the "player" machine (10.0.0.1 unless given).
 // A socket gets a local port (from 50000 up) on its first send. A socket
 // bound to a port (a hosted game's) belongs to the bind address, the
-// player's unless setBindAddress names another host, so that a browser and
+// player's unless setBindAddress names another machine, so that a browser and
 // several hosted games run on one LAN in one process. A datagram sent to
 // 255.255.255.255 reaches every server and every bound socket at that
-// port, on every host, unless the player has interfaces (addInterface):
+// port, on every machine, unless the player has interfaces (addInterface):
 // then the LAN is made of segments, one per interface, and broadcasts reach
 // the servers and bound sockets of the segment they are sent to (and the
 // player's own bound sockets). Shared sockets (bindSharedUdpSocket) of
-// any host share their port: each hears every broadcast to it, a
-// datagram sent to the host at that port reaches the first bound. A
-// broadcast sent from another host than the player's reaches the bound and
-// shared sockets at its port on the hosts of its own segment (the player's
+// any machine share their port: each hears every broadcast to it, a
+// datagram sent to the machine at that port reaches the first bound. A
+// broadcast sent from another machine than the player's reaches the bound and
+// shared sockets at its port on the machines of its own segment (the player's
 // included), never the servers. Servers are responders: functions called
 // with each datagram that reaches them, which answer through reply() or
 // send(). Datagrams can be lost, duplicated, reordered and delayed per
@@ -106,11 +107,8 @@ public:
     std::uint64_t sleptMilliseconds() const;
 
     // --- Hosts and servers -----------------------------------------------
-    // Delay (ms) of every datagram the host at that address sends.
+    // Delay (ms) of every datagram the machine at that address sends.
     void setLatency(const std::string& address, std::uint32_t milliseconds);
-    // Share (0 to 1) of the host's datagrams that are lost, chosen by a
-    // generator with a fixed seed so that runs repeat.
-    void setLoss(const std::string& address, double share);
     // Loss, bursts, duplication, reordering and delay of every datagram in
     // one direction (to the player's sockets, or from them to the
     // servers), drawn from a generator seeded with seed.
@@ -139,7 +137,7 @@ public:
     // What the last setReceiveBuffer request on any socket asked for.
     int lastReceiveBufferRequest() const;
 
-    // The host that sockets bound from now on belong to (the player's
+    // The machine that sockets bound from now on belong to (the player's
     // address until this is called).
     void setBindAddress(const std::string& address);
     // Binds a responder to address:port (host byte order). Replaces one
@@ -154,10 +152,10 @@ public:
     void removeServer(const std::string& address, std::uint16_t port);
 
     // Sends a datagram from a server's address:port to the sender of
-    // `request`, after the server host's latency plus extraDelay.
+    // `request`, after the server machine's latency plus extraDelay.
     void reply(const Datagram& request, std::string payload, std::uint32_t extraDelay = 0);
     // Sends a datagram from any address and port to any address and port
-    // (a hostile sender, a late reply). Delivered after the sending host's
+    // (a hostile sender, a late reply). Delivered after the sending machine's
     // latency plus extraDelay; broadcasts are not routed from here.
     void send(std::uint32_t fromAddress, std::uint16_t fromPort, std::uint32_t toAddress,
               std::uint16_t toPort, std::string payload, std::uint32_t extraDelay = 0);

@@ -37,11 +37,11 @@ win_c_host_lan() {
     echo "lanlist.exe (C) under Wine:"
     tr -d '\r' <"$out/windows-c.txt"
     python3 "$root/tests/e2e/same_table.py" "$out/native.txt" "$out/windows-c.txt" || return 1
-    simlan_stop_servers
+    netlan_stop_servers
     wineserver -k 2>/dev/null || true
     wineserver -w
-    (cd "$root" && timeout 120 ip netns exec "$SIMLAN_SERVERS" "$root/scripts/lib/wine-in-namespace.sh" --host \
-        "$SIMLAN_SERVERS" "$C_HOST" "$LANBROWSE_NATIVE" "$out" "$SIMLAN_PLAYER") ||
+    (cd "$root" && timeout 120 ip netns exec "$NETLAN_SERVERS" "$root/scripts/lib/wine-in-namespace.sh" --host \
+        "$NETLAN_SERVERS" "$C_HOST" "$LANBROWSE_NATIVE" "$out" "$NETLAN_PLAYER") ||
         { echo "hosting under Wine failed" >&2; tail -n 20 "$out/wine-host.err" "$out/hosted.err" >&2; return 1; }
     python3 "$root/tests/e2e/check_hosted.py" "$out/hosted.json" "Hosted under Wine"
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The C# binding under Mono on a simulated LAN of network namespaces (without
-# root: the loopback of a private user namespace):
+# The C# binding under Mono on a namespaced LAN (network namespaces or, without
+# root, the loopback of a private user namespace):
 #   1. LanJoinCheck self: text decoding, errors, limits, handler failures;
 #      and a library of another major version refused;
 #   2. lanserver's servers (generated, special cases, bytes that are not
@@ -22,8 +22,8 @@ root=$(cd "$here/../.." && pwd)
 count=0
 [[ ${1:-} == --servers ]] && count=${2:?how many servers}
 
-source "$root/scripts/lib/simlan.sh"
-simlan_choose csharp "$0" "$@" || {
+source "$root/scripts/lib/netns-lan.sh"
+netlan_choose csharp "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces)"
     exit 77
 }
@@ -31,7 +31,7 @@ for tool in mcs mono python3; do
     command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
+netlan_on_exit "$tmp"
 
 mcs -warn:4 -warnaserror -out:"$tmp/LanJoinCheck.exe" "$root/bindings/csharp/VelnarLanJoin.cs" "$here/LanJoinCheck.cs"
 # Mono finds "VelnarLanJoin" as libVelnarLanJoin.so on the loader's path.
@@ -54,9 +54,9 @@ mono_on() {
     local side=$1
     shift
     local command=(env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" "$@")
-    if [[ $SIMLAN_MODE != loopback ]]; then
-        local ns=$SIMLAN_PLAYER
-        [[ $side == servers ]] && ns=$SIMLAN_SERVERS
+    if [[ $NETLAN_MODE != loopback ]]; then
+        local ns=$NETLAN_PLAYER
+        [[ $side == servers ]] && ns=$NETLAN_SERVERS
         command=(ip netns exec "$ns" "${command[@]}")
     fi
     (cd "$root" && exec "${command[@]}")
@@ -71,8 +71,8 @@ if ((count == 0)); then
         echo "FAILED: a library of version 2.0.0 was not refused:"; cat "$tmp/other.log"; exit 1
     fi
 fi
-if [[ $SIMLAN_WANTED == veth ]]; then simlan_veth $((count > 0 ? count : 32)); else simlan_loopback; fi
-simlan_contained || { echo "the simulated LAN is not closed: nothing sent" >&2; exit 1; }
+if [[ $NETLAN_WANTED == veth ]]; then netlan_veth $((count > 0 ? count : 32)); else netlan_loopback; fi
+netlan_contained || { echo "the namespaced LAN is not closed: nothing sent" >&2; exit 1; }
 
 queries=8
 if ((count > 0)); then
@@ -86,32 +86,32 @@ else
     printf '* \\hostname\\Bad \xc0\xaf UTF\\gamename\\ridgeline\\gametype\\\xed\xa0\x80\\numplayers\\0\\maxplayers\\4\n' >>"$tmp/servers.def"
     args=(--servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$tmp/servers.def")
 fi
-simlan_start_servers "$tmp/ready" --duration 120 --quiet "${args[@]}" || { echo "lanserver did not start" >&2; exit 1; }
-(cd "$root" && simlan_player "$LANBROWSE" --json --queries $queries --sort hostname --mode text) >"$tmp/lanbrowse.json" 2>"$tmp/lanbrowse.err" ||
+netlan_start_servers "$tmp/ready" --duration 120 --quiet "${args[@]}" || { echo "lanserver did not start" >&2; exit 1; }
+(cd "$root" && netlan_player "$LANBROWSE" --json --queries $queries --sort hostname --mode text) >"$tmp/lanbrowse.json" 2>"$tmp/lanbrowse.err" ||
     { cat "$tmp/lanbrowse.err"; exit 1; }
 mono_on player list "$tmp/csharp.json" $queries
 python3 "$here/same_records.py" "$tmp/lanbrowse.json" "$tmp/csharp.json"
 ((count == 0)) || exit 0
-simlan_stop_servers
+netlan_stop_servers
 
 # The hosted game ("CSharp G\u00e4me" in UTF-8), on the servers' side,
 # listed from the player's side as a table.
 mono_on servers host "$tmp/host-ready" "$tmp/host-stop" 60 >"$tmp/host.log" 2>&1 &
-SIMLAN_PIDS+=($!)
+NETLAN_PIDS+=($!)
 for ((waited = 0; waited < 200; waited++)); do
     [[ -s $tmp/host-ready ]] && break
     sleep 0.05
 done
 [[ -s $tmp/host-ready ]] || { echo "FAILED: the hosted game did not start"; cat "$tmp/host.log"; exit 1; }
 lister=${LANLIST:-$LANBROWSE}
-(cd "$root" && simlan_player "$lister") >"$tmp/listed.txt" 2>"$tmp/listed.err" || { cat "$tmp/listed.err"; exit 1; }
+(cd "$root" && netlan_player "$lister") >"$tmp/listed.txt" 2>"$tmp/listed.err" || { cat "$tmp/listed.err"; exit 1; }
 port=$(cat "$tmp/host-ready")
 grep -Eq ":$port +[0-9]+ +CSharp G$(printf '\xc3\xa4')me +scree +capture_the_flag +2/8$" "$tmp/listed.txt" ||
     { echo "FAILED: $(basename "$lister") did not list the hosted game:"; cat "$tmp/listed.txt"; exit 1; }
 echo "$(basename "$lister") lists the game hosted through the binding"
 touch "$tmp/host-stop"
-wait "${SIMLAN_PIDS[-1]}" || { echo "FAILED: the hosting program failed"; cat "$tmp/host.log"; exit 1; }
-SIMLAN_PIDS=()
+wait "${NETLAN_PIDS[-1]}" || { echo "FAILED: the hosting program failed"; cat "$tmp/host.log"; exit 1; }
+NETLAN_PIDS=()
 grep -q '^answered [1-9]' "$tmp/host.log" || { echo "FAILED: counters"; cat "$tmp/host.log"; exit 1; }
 cat "$tmp/host.log"
-echo "ok: csharp ($SIMLAN_WANTED)"
+echo "ok: csharp ($NETLAN_WANTED)"

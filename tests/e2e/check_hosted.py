@@ -4,13 +4,14 @@
 The game is NAME on port 22000 with two players, Ada and Bo, of 8, on the
 map "scree": what examples/hostgame and lanlist --host report by default.
 """
-import json
 import sys
+
+import strict_json
 
 
 def main():
     path, name = sys.argv[1], sys.argv[2]
-    servers = json.load(open(path))["servers"]
+    servers = strict_json.load(path)["servers"]
     if len(servers) != 1:
         print(f"FAILED: {len(servers)} servers listed, expected the hosted game")
         return 1

@@ -11,15 +11,16 @@ round that follows its start and gone within 16 s (and a round's margin)
 of its stop; the list closed last, nothing after it.
 """
 import argparse
-import json
 import sys
+
+import strict_json
 
 GAME = "ridgeline"
 
 
 def listed_servers(manifest):
     """address:port of the servers that answer queries with this game (or none)."""
-    return {f"{s['address']}:{s['port']}" for s in json.load(open(manifest))
+    return {f"{s['address']}:{s['port']}" for s in strict_json.load(manifest)
             if s["behaviour"] == "answers" and dict(s["pairs"]).get("gamename", GAME) == GAME}
 
 
@@ -32,7 +33,7 @@ def main():
     p.add_argument("--old", required=True)
     p.add_argument("--old-at", type=int, required=True)
     a = p.parse_args()
-    events = [json.loads(line) for line in open(a.events) if line.strip()]
+    events = strict_json.load_lines(a.events)
     problems = []
 
     def first(kind, server):

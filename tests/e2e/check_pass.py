@@ -5,7 +5,8 @@ Expected: exactly the servers that answer queries and report the game
 "ridgeline" (or no game name); every record filled through the key map, with
 "(NONE)" for what a server did not send; pings within the reply delay plus a
 margin; the state codes 4 then 1; progress that never falls and reaches 100;
-the order the sort asked for.
+the order the sort asked for. Both files must be valid UTF-8 and strict
+JSON, whatever bytes the servers sent (strict_json.py).
 
 Time bounds hold for a machine that lets the programs run: when FILE.waited
 lies beside the --json FILE (run_measured.py writes it), the time the
@@ -14,100 +15,14 @@ bound by as much. On a lossy LAN (--loss) the fewest servers a pass must
 list follows from the loss rate (loss_model.py).
 """
 import argparse
-import json
 import os
 import sys
 
+import strict_json
 from loss_model import fewest_listed
+from records import actual_record, expected_record, load_key_map, lookup, sort_value
 
 GAME = "ridgeline"
-NONE = "(NONE)"
-MAX_PLAYERS = 256  # the plug-in writes at most this many player values
-
-
-def c_atoi(text):
-    """What C's atoi gives: blanks, a sign, then digits up to the first other character."""
-    text = text.lstrip(" \t\n\v\f\r")
-    sign, i = 1, 0
-    if text[:1] and text[0] in "+-":
-        sign, i = (-1 if text[0] == "-" else 1), 1
-    digits = ""
-    while i < len(text) and text[i].isdigit():
-        digits += text[i]
-        i += 1
-    return sign * int(digits) if digits else 0
-
-
-def c_atof(text):
-    import re
-    m = re.match(r"\s*[+-]?(\d+\.?\d*([eE][+-]?\d+)?|\.\d+([eE][+-]?\d+)?)", text)
-    return float(m.group(0)) if m else 0.0
-
-
-def load_key_map(path):
-    """(section, key, server key) per line, newest line first, as the key map keeps them."""
-    entries = []
-    with open(path, encoding="latin-1") as f:
-        for line in f.read().splitlines():
-            def token(text, pos, delims):
-                while pos < len(text) and text[pos] in delims:
-                    pos += 1
-                if pos >= len(text):
-                    return None, len(text)
-                end = pos
-                while end < len(text) and text[end] not in delims:
-                    end += 1
-                return text[pos:end], end + 1
-            section, pos = token(line, 0, ".")
-            key, pos = token(line, pos, "=") if section is not None else (None, 0)
-            server_key, pos = token(line, pos, "#;") if key is not None else (None, 0)
-            if server_key is not None:
-                entries.insert(0, (section, key, server_key))
-    return entries
-
-
-def lookup(entries, key):
-    for _, k, server_key in entries:
-        if k == key:
-            return server_key
-    return key
-
-
-def expected_record(server, entries):
-    pairs = dict(server["pairs"])
-    record = {"basic": {}, "info": {}, "players": {}, "teams": {}, "rules": {}}
-    for section, key, _ in entries:
-        if section not in record:
-            continue
-        server_key = lookup(entries, key)
-        if section == "players":
-            count = min(c_atoi(pairs.get("numplayers", "0")), MAX_PLAYERS)
-            for i in range(count):
-                record["players"][(str(i), key)] = pairs.get(f"{server_key}_{i}", NONE)
-        else:
-            record[section][key] = pairs.get(server_key, NONE)
-    return record
-
-
-def actual_record(server):
-    record = {}
-    for section in ("basic", "info", "players", "teams", "rules"):
-        values = {}
-        for v in server[section]:
-            values[(v["index"], v["key"]) if "index" in v else v["key"]] = v["value"]
-        record[section] = values
-    return record
-
-
-def sort_value(pairs, server_key, mode):
-    text = pairs.get(server_key, "")
-    if mode == "int":
-        return c_atoi(text)
-    if mode == "float":
-        return c_atof(text)
-    if mode == "nocase":
-        return text.lower().encode()
-    return text.encode()
 
 
 class Checker:
@@ -135,9 +50,9 @@ def main():
     if os.path.exists(args.json + ".waited"):
         waited = int(open(args.json + ".waited").read())
 
-    manifest = [server for path in args.manifest for server in json.load(open(path))]
+    manifest = [server for path in args.manifest for server in strict_json.load(path)]
     entries = load_key_map(args.key_map)
-    passes = [json.loads(line) for line in open(args.json) if line.strip()]
+    passes = strict_json.load_lines(args.json)
     result = next((x for x in passes if x["pass"] == args.pass_number), None)
     if result is None:
         print(f"no pass {args.pass_number} in {args.json}")

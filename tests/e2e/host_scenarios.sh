@@ -1,6 +1,7 @@
 # Scenarios of run_e2e.sh with a game hosted through the library, and the C
-# host's: sourced by run_e2e.sh, whose helpers (lan, servers, browse, check,
-# show_logs, expect_status) and variables ($tmp, $mode, $root) they use.
+# host's: sourced by run_e2e.sh; they use its steps (e2e_steps.sh: lan,
+# servers, browse, check, show_logs, expect_status) and its variables
+# ($tmp, $mode, $root).
 
 # host_game LOG PROGRAM ARGS...: runs a hosting program on the servers' side
 # (from the top folder) and waits until it says "hosting".
@@ -8,11 +9,11 @@ host_game() {
     local log=$1 waited
     shift
     if [[ $mode == veth ]]; then
-        (cd "$root" && exec ip netns exec "$SIMLAN_SERVERS" "$@") >"$log" 2>&1 &
+        (cd "$root" && exec ip netns exec "$NETLAN_SERVERS" "$@") >"$log" 2>&1 &
     else
         (cd "$root" && exec "$@") >"$log" 2>&1 &
     fi
-    SIMLAN_PIDS+=($!)
+    NETLAN_PIDS+=($!)
     for ((waited = 0; waited < 100; waited++)); do
         grep -q "^hosting" "$log" && return 0
         sleep 0.05
@@ -57,9 +58,9 @@ scenario_clist() {
     browse clist "${order[@]}"
     expect_status 0
     check --json "$tmp/clist.json"
-    (cd "$root" && simlan_player "$LANBROWSE" "${order[@]}") >"$tmp/lanbrowse.txt" 2>"$tmp/lanbrowse.err" ||
+    (cd "$root" && netlan_player "$LANBROWSE" "${order[@]}") >"$tmp/lanbrowse.txt" 2>"$tmp/lanbrowse.err" ||
         { echo "FAILED: lanbrowse's table"; show_logs; exit 1; }
-    (cd "$root" && simlan_player "$LANLIST" "${order[@]}") >"$tmp/lanlist.txt" 2>"$tmp/lanlist.err" ||
+    (cd "$root" && netlan_player "$LANLIST" "${order[@]}") >"$tmp/lanlist.txt" 2>"$tmp/lanlist.err" ||
         { echo "FAILED: lanlist exited $?"; show_logs; exit 1; }
     cat "$tmp/lanlist.txt"
     python3 "$here/same_table.py" "$tmp/lanbrowse.txt" "$tmp/lanlist.txt" || { show_logs; exit 1; }

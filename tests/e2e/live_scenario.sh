@@ -19,16 +19,16 @@ live_scenario() {
     servers --servers 10 --silent 1
     local opened announcing old
     opened=$(now_ms)
-    (cd "$root" && simlan_player "$LANBROWSE" --live --json --trace --duration 30) >"$tmp/live.json" 2>"$tmp/live.err" &
+    (cd "$root" && netlan_player "$LANBROWSE" --live --json --trace --duration 30) >"$tmp/live.json" 2>"$tmp/live.err" &
     local browser=$!
     sleep 2
     announcing=$(now_ms)
-    simlan_start_servers_in "${SIMLAN_SERVERS:-}" "$(addr_plus "$SIMLAN_SERVER_BASE" 12)" "$tmp/ready-b" --servers 2 \
+    netlan_start_servers_in "${NETLAN_SERVERS:-}" "$(addr_plus "$NETLAN_SERVER_BASE" 12)" "$tmp/ready-b" --servers 2 \
         --seed 5 --announce --duration 5 --manifest "$tmp/announcing.json" >"$tmp/lanserver-b.log" ||
         { echo "the announcing lanserver did not start" >&2; exit 1; }
     sleep 1
     old=$(now_ms)
-    simlan_start_servers_in "${SIMLAN_SERVERS:-}" "$(addr_plus "$SIMLAN_SERVER_BASE" 15)" "$tmp/ready-c" --servers 1 \
+    netlan_start_servers_in "${NETLAN_SERVERS:-}" "$(addr_plus "$NETLAN_SERVER_BASE" 15)" "$tmp/ready-c" --servers 1 \
         --seed 6 --duration 6 --manifest "$tmp/old.json" >"$tmp/lanserver-c.log" ||
         { echo "the second lanserver did not start" >&2; exit 1; }
     status=0

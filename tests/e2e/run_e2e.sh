@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests: lanserver and lanbrowse, and so the built plug-in, on a
-# simulated LAN of network namespaces joined by a veth pair, with real sockets.
+# namespaced LAN: network namespaces joined by a veth pair, with real sockets.
 #   run_e2e.sh SCENARIO   mixed | crowd | watch | empty | lossy | segments | burst | live | hosted
 #                         | chosted | clist
 # LANSERVER and LANBROWSE name the programs (CTest sets them), HOSTGAME the
@@ -15,80 +15,36 @@ root=$(cd "$here/../.." && pwd)
 scenario=${1:?scenario: mixed, crowd, watch, empty, lossy, segments, burst, live, hosted, chosted or clist}
 : "${LANSERVER:?LANSERVER must name the lanserver program}" "${LANBROWSE:?LANBROWSE must name lanbrowse}"
 
-source "$root/scripts/lib/simlan.sh"
+source "$root/scripts/lib/netns-lan.sh"
+source "$here/e2e_steps.sh"
 source "$here/host_scenarios.sh"
-simlan_choose e2e "$0" "$@" || {
+netlan_choose e2e "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces);" \
          "these tests never broadcast on the machine's own network"
     exit 77
 }
-mode=$SIMLAN_WANTED
+mode=$NETLAN_WANTED
 command -v python3 >/dev/null || { echo "python3 is needed to check the results" >&2; exit 1; }
 
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
-
-# lan COUNT: the simulated LAN for COUNT server addresses. On the veth the
-# link addresses are set by hand (as each server would resolve the player),
-# so no run needs room in the kernel's neighbour table, which all namespaces
-# share and other runs may fill, nor resolution over a lossy link.
-lan() {
-    if [[ $mode == veth ]]; then simlan_veth "$1"; simlan_known_neighbours "$1"; else simlan_loopback; fi
-}
-
-# servers ARGS...: starts lanserver, its summary going to $tmp/lanserver.log.
-servers() {
-    simlan_start_servers "$tmp/ready" --manifest "$tmp/servers.json" --duration 90 "$@" >"$tmp/lanserver.log" ||
-        { echo "lanserver did not start" >&2; exit 1; }
-}
-
-# browse NAME ARGS...: runs lanbrowse on the player's side (from the top
-# folder, for the key map); JSON to $tmp/NAME.json, its exit code to
-# $status, and to $tmp/NAME.json.waited how long the machine kept it and
-# the servers from running (check_pass.py widens its time bounds by it).
-browse() {
-    local name=$1 player=()
-    shift
-    [[ $SIMLAN_MODE == loopback ]] || player=(ip netns exec "$SIMLAN_PLAYER")
-    status=0
-    (cd "$root" && exec python3 "$here/run_measured.py" --out "$tmp/$name.json" --err "$tmp/$name.err" \
-        --waited "$tmp/$name.json.waited" --also "${SIMLAN_PIDS[@]}" -- "${player[@]}" "$LANBROWSE" --json --trace "$@") ||
-        status=$?
-    echo "lanbrowse ($name) $*: exit $status, kept waiting $(<"$tmp/$name.json.waited") ms"
-}
-
-check() {
-    python3 "$here/check_pass.py" --manifest "$tmp/servers.json" \
-        --key-map "$root/MultiplayerServers/VelnarKeyMap.ini" "$@" || { show_logs; exit 1; }
-}
-
-show_logs() {
-    local f
-    echo "--- load average: $(cat /proc/loadavg)"
-    for f in "$tmp"/*.err "$tmp"/lanserver.log; do
-        [[ -f $f ]] && { echo "--- $(basename "$f")"; tail -n 40 "$f"; }
-    done
-}
-
-expect_status() {
-    [[ $status -eq $1 ]] || { echo "FAILED: lanbrowse exited $status, expected $1"; show_logs; exit 1; }
-}
-
-# unanswered: the queries that lanserver's silent servers left unanswered.
-unanswered() {
-    simlan_down
-    sed -n 's/.*left \([0-9]*\) queries unanswered.*/\1/p' "$tmp/lanserver.log"
-}
+netlan_on_exit "$tmp"
 
 case $scenario in
 mixed)
     # Generated servers (one silent, one of another game, one dead), the
-    # special cases of servers.def, a reply delay; two sorts.
-    lan 21
-    servers --servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$here/servers.def" --delay 120
+    # special cases of servers.def, a reply delay; two sorts. One more
+    # server sends bytes that are not UTF-8, quotes and control characters:
+    # lanbrowse's JSON must still be valid UTF-8 (check_pass.py reads it
+    # strictly), with Windows-1252 read where UTF-8 is not valid.
+    lan 22
+    cp "$here/servers.def" "$tmp/servers.def"
+    printf '* \\hostname\\Hostile Bytes\\gamename\\ridgeline\\mapname\\Caf\xe9 \x93Noir\x94\\gametype\\say "hi" \x01\x1f\x7f\\numplayers\\1\\maxplayers\\8\\player_0\\\x80\x81\x9f\xff\n' >>"$tmp/servers.def"
+    servers --servers 12 --silent 1 --other-game 1 --dead 1 --definitions "$tmp/servers.def" --delay 120
     browse players --queries 4 --sort numplayers --descending --mode int
     expect_status 0
     check --json "$tmp/players.json"
+    grep -q "$(printf 'Caf\xc3\xa9 \xe2\x80\x9cNoir\xe2\x80\x9d')" "$tmp/players.json" ||
+        { echo "FAILED: a Windows-1252 value was not decoded"; exit 1; }
     browse names --queries 8 --sort hostname --mode nocase
     expect_status 0
     check --json "$tmp/names.json"
@@ -121,7 +77,7 @@ lossy)
     [[ $mode == veth ]] || { echo "SKIP: loss needs the veth LAN"; exit 77; }
     lan 100
     servers --servers 100
-    simlan_loss 10
+    netlan_loss 10
     browse lossy --queries 8
     expect_status 0
     check --json "$tmp/lossy.json" --loss 10
@@ -131,10 +87,10 @@ segments)
     # holding the default route (and so 255.255.255.255), as a VPN does:
     # every server of both networks is listed.
     [[ $mode == veth ]] || { echo "SKIP: segments need the veth LAN"; exit 77; }
-    simlan_segments 50 50
-    simlan_contained || { echo "the simulated LAN is not closed: nothing sent" >&2; exit 1; }
+    netlan_segments 50 50
+    netlan_contained || { echo "the namespaced LAN is not closed: nothing sent" >&2; exit 1; }
     servers --servers 50
-    simlan_start_servers_in "$SIMLAN_SERVERS_B" "$SIMLAN_SERVER_BASE_B" "$tmp/ready-b" --manifest "$tmp/servers-b.json" \
+    netlan_start_servers_in "$NETLAN_SERVERS_B" "$NETLAN_SERVER_BASE_B" "$tmp/ready-b" --manifest "$tmp/servers-b.json" \
         --duration 90 --servers 50 --seed 2 >"$tmp/lanserver-b.log" || { echo "lanserver B did not start" >&2; exit 1; }
     browse segments --queries 16
     expect_status 0
@@ -144,7 +100,7 @@ burst)
     # 1000 servers answering every broadcast at once (no spread), about 91 a
     # port as with 1000 addresses, but on 91 addresses of 11 ports each.
     lan 91
-    simlan_start_servers_in "$SIMLAN_SERVERS" "$SIMLAN_SERVER_BASE+91" "$tmp/ready" --manifest "$tmp/servers.json" \
+    netlan_start_servers_in "$NETLAN_SERVERS" "$NETLAN_SERVER_BASE+91" "$tmp/ready" --manifest "$tmp/servers.json" \
         --duration 90 --servers 1000 >"$tmp/lanserver.log" || { echo "lanserver did not start" >&2; exit 1; }
     browse burst --queries 64
     expect_status 0

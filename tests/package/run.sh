@@ -7,7 +7,7 @@
 # The compiler flags go to both host builds (the sanitizers, for instance).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/../../scripts/lib/simlan.sh"
+source "$here/../../scripts/lib/netns-lan.sh"
 
 # --browse PREFIX C_HOST DOC_EXAMPLE (inside a private network namespace):
 # lanbrowse from an empty folder finds the installed key map and fills the
@@ -16,10 +16,10 @@ source "$here/../../scripts/lib/simlan.sh"
 if [[ ${1:-} == --browse ]]; then
     prefix=$2 c_host=$3 example=$4
     scratch=$(mktemp -d)
-    trap 'simlan_down; rm -rf "$scratch"' EXIT
-    simlan_loopback
-    simlan_contained
-    LANSERVER=$prefix/bin/lanserver simlan_start_servers "$scratch/ready" --servers 2 --duration 20 --quiet
+    trap 'netlan_down; rm -rf "$scratch"' EXIT
+    netlan_loopback
+    netlan_contained
+    LANSERVER=$prefix/bin/lanserver netlan_start_servers "$scratch/ready" --servers 2 --duration 20 --quiet
     mkdir "$scratch/empty"
     cd "$scratch/empty"
     "$prefix/bin/lanbrowse" --json --tick 2 >"$scratch/pass.json" 2>"$scratch/pass.err"
@@ -97,7 +97,7 @@ for tool in lanbrowse lanserver; do
     "$here/check-manpage.sh" "$prefix/bin/$tool" "$prefix/share/man/man1/$tool.1.gz"
 done
 echo "both tools say version $version"
-if simlan_can_use_loopback; then
+if netlan_can_use_loopback; then
     unshare -rn "$0" --browse "$prefix" "$scratch/c_host" "$scratch/example"
 else
     echo "SKIP: the installed key map check needs a private network namespace (unshare -rn)"

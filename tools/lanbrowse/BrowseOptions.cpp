@@ -1,6 +1,8 @@
 // The example host's command line.
 #include "BrowseOptions.h"
 
+#include <getopt.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -39,6 +41,9 @@ const char* usage() {
            "--timeout); 2 no server answered; 3 no socket could be opened (see ulimit\n"
            "-n); 130 interrupted (but for --live, where Ctrl-C closes the list).\n"
            "\n"
+           "A value follows its option as the next argument or after '='; an option\n"
+           "may be shortened to any start that names it alone.\n"
+           "\n"
            "  --sort KEY        sort by KEY (a key map key such as numplayers, or a key\n"
            "                    the servers send)\n"
            "  --descending      largest first (default: smallest first)\n"
@@ -67,50 +72,66 @@ const char* usage() {
            "  --help            this text\n";
 }
 
+// Read by getopt_long, as lanserver's: "--name value" or "--name=value", and
+// any unambiguous start of a name.
 bool parseOptions(int argc, char** argv, BrowseOptions* options, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        const bool hasValue = i + 1 < argc;
-        const std::string value = hasValue ? argv[i + 1] : "";
+    enum { Sort = 1, Descending, Mode, Json, Queries, Watch, Aux, Passes, Trace, Tick, Timeout, ReceiveBuffer,
+           KeyMap, Live, Duration, Version, Help };
+    static const option longOptions[] = {
+        {"sort", required_argument, nullptr, Sort},
+        {"descending", no_argument, nullptr, Descending},
+        {"mode", required_argument, nullptr, Mode},
+        {"json", no_argument, nullptr, Json},
+        {"queries", required_argument, nullptr, Queries},
+        {"watch", required_argument, nullptr, Watch},
+        {"aux", no_argument, nullptr, Aux},
+        {"passes", required_argument, nullptr, Passes},
+        {"trace", no_argument, nullptr, Trace},
+        {"tick", required_argument, nullptr, Tick},
+        {"timeout", required_argument, nullptr, Timeout},
+        {"receive-buffer", required_argument, nullptr, ReceiveBuffer},
+        {"keymap", required_argument, nullptr, KeyMap},
+        {"live", no_argument, nullptr, Live},
+        {"duration", required_argument, nullptr, Duration},
+        {"version", no_argument, nullptr, Version},
+        {"help", no_argument, nullptr, Help},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0;  // the messages are ours
+    optind = 1;
+    int code;
+    while ((code = ::getopt_long(argc, argv, ":", longOptions, nullptr)) != -1) {
+        const std::string value = optarg != nullptr ? optarg : "";
         bool ok = true;
-        bool takesValue = true;
-        if (name == "--sort") {
-            options->sortKey = value;
-            ok = !value.empty();
+        switch (code) {
+        case Sort: options->sortKey = value; ok = !value.empty(); break;
+        case Descending: options->descending = true; break;
+        case Mode: ok = compareMode(value, &options->mode); break;
+        case Json: options->json = true; break;
+        case Queries: ok = number(value, 1, 64, &options->queries); break;
+        case Watch: ok = number(value, 1, 3600, &options->watchS); break;
+        case Aux: options->aux = true; break;
+        case Passes: ok = number(value, 1, 1000, &options->passes); break;
+        case Trace: options->trace = true; break;
+        case Tick: ok = number(value, 0, 100, &options->tickMs); break;
+        case Timeout: ok = number(value, 1, 600, &options->timeoutS); break;
+        case ReceiveBuffer: ok = number(value, 0, 64 << 20, &options->receiveBuffer); break;
+        case KeyMap: options->keyMap = value; ok = !value.empty(); break;
+        case Live: options->live = true; break;
+        case Duration: ok = number(value, 1, 86400, &options->durationS); break;
+        case Version: options->version = true; break;
+        case Help: options->help = true; break;
+        case ':': *error = std::string(argv[optind - 1]) + " needs a value"; return false;
+        default: *error = std::string("unknown option: ") + argv[optind - 1]; return false;
         }
-        else if (name == "--mode") ok = compareMode(value, &options->mode);
-        else if (name == "--queries") ok = number(value, 1, 64, &options->queries);
-        else if (name == "--watch") ok = number(value, 1, 3600, &options->watchS);
-        else if (name == "--passes") ok = number(value, 1, 1000, &options->passes);
-        else if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
-        else if (name == "--timeout") ok = number(value, 1, 600, &options->timeoutS);
-        else if (name == "--duration") ok = number(value, 1, 86400, &options->durationS);
-        else if (name == "--receive-buffer") ok = number(value, 0, 64 << 20, &options->receiveBuffer);
-        else if (name == "--keymap") {
-            options->keyMap = value;
-            ok = !value.empty();
+        if (!ok) {
+            *error = "bad value '" + value + "' for --" + longOptions[code - 1].name;
+            return false;
         }
-        else {
-            takesValue = false;
-            if (name == "--descending") options->descending = true;
-            else if (name == "--json") options->json = true;
-            else if (name == "--aux") options->aux = true;
-            else if (name == "--trace") options->trace = true;
-            else if (name == "--live") options->live = true;
-            else if (name == "--help") options->help = true;
-            else if (name == "--version") options->version = true;
-            else {
-                *error = "unknown option: " + name;
-                return false;
-            }
-        }
-        if (takesValue) {
-            if (!hasValue || !ok) {
-                *error = hasValue ? "bad value '" + value + "' for " + name : name + " needs a value";
-                return false;
-            }
-            ++i;
-        }
+    }
+    if (optind < argc) {
+        *error = std::string("unexpected argument: ") + argv[optind];
+        return false;
     }
     if (options->aux && options->watchS == 0) {
         *error = "--aux goes with --watch";

@@ -14,7 +14,7 @@ using brenn::matchmaking::ServerData;
 
 std::string hostnameOf(const ServerData* record) {
     for (const auto* v = record->infoSection.head; v != nullptr; v = v->next)
-        if (v->index == nullptr && std::string(v->key) == "hostname") return decodeText(v->value);
+        if (v->index == nullptr && std::string(v->key) == "hostname") return tooltext::decodeText(v->value);
     return "";
 }
 
@@ -85,29 +85,25 @@ void LiveTable::redraw(long ms) {
 
 void LiveJson::serverListed(ServerData* record, bool isNew, long ms, std::uint32_t) {
     servers_ += isNew ? 1 : 0;
-    std::ostringstream object;
-    object << "{\"kind\":\"" << (isNew ? "new" : "change") << "\",\"server\":" << json(endpointOf(record))
-           << ",\"ms\":" << ms << ",\"record\":";
-    writeRecord(object, record);
-    object << "}";
-    write(object.str());
+    write(tooltext::Json{{"kind", isNew ? "new" : "change"},
+                         {"server", tooltext::jsonText(endpointOf(record))},
+                         {"ms", ms},
+                         {"record", recordJson(record)}});
 }
 
 void LiveJson::serverGone(ServerData* record, long ms) {
     servers_ -= 1;
-    write("{\"kind\":\"gone\",\"server\":" + json(endpointOf(record)) + ",\"ms\":" + std::to_string(ms) + "}");
+    write(tooltext::Json{{"kind", "gone"}, {"server", tooltext::jsonText(endpointOf(record))}, {"ms", ms}});
 }
 
-void LiveJson::sweepComplete(long ms) {
-    write("{\"kind\":\"sweep\",\"ms\":" + std::to_string(ms) + ",\"servers\":" + std::to_string(servers_) + "}");
-}
+void LiveJson::sweepComplete(long ms) { write(tooltext::Json{{"kind", "sweep"}, {"ms", ms}, {"servers", servers_}}); }
 
 void LiveJson::closed(long ms, int servers) {
-    write("{\"kind\":\"closed\",\"ms\":" + std::to_string(ms) + ",\"servers\":" + std::to_string(servers) + "}");
+    write(tooltext::Json{{"kind", "closed"}, {"ms", ms}, {"servers", servers}});
 }
 
-void LiveJson::write(const std::string& object) {
-    std::fputs(object.c_str(), out_);
+void LiveJson::write(const tooltext::Json& object) {
+    std::fputs(tooltext::jsonLine(object).c_str(), out_);
     std::fputc('\n', out_);
     std::fflush(out_);
 }

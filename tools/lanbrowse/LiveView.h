@@ -4,6 +4,7 @@
 #pragma once
 
 #include "BrowseSession.h"
+#include "TextDecoding.h"
 
 #include <cstdio>
 #include <string>
@@ -55,7 +56,7 @@ public:
     void idle(long) override {}
 
 private:
-    void write(const std::string& object);
+    void write(const tooltext::Json& object);
 
     std::FILE* out_;
     int servers_ = 0;

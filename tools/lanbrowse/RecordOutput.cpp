@@ -4,10 +4,14 @@
 #include "TextDecoding.h"
 
 #include <algorithm>
-#include <iomanip>
 #include <sstream>
 
 namespace lanbrowse {
+
+using tooltext::Json;
+using tooltext::jsonLine;
+using tooltext::jsonText;
+
 namespace {
 
 using brenn::matchmaking::ServerData;
@@ -24,33 +28,19 @@ std::string plainValue(const ServerDataSection& section, const char* key) {
 
 }  // namespace
 
-std::string json(const std::string& bytes) {
-    const std::string text = decodeText(bytes);
-    std::ostringstream out;
-    out << '"';
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') out << '\\' << c;
-        else if (u < 0x20) out << "\\u" << std::hex << std::setw(4) << std::setfill('0') << int(u) << std::dec;
-        else out << c;
-    }
-    out << '"';
-    return out.str();
-}
-
 namespace {
 
 // The section's values in the order they were written (oldest first).
-void writeSection(std::ostream& out, const char* name, const ServerDataSection& section) {
-    out << json(name) << ":[";
-    bool first = true;
+Json sectionJson(const ServerDataSection& section) {
+    Json values = Json::array();
     for (const ServerDataValue* v = section.tail; v; v = v->prev) {
-        out << (first ? "" : ",") << "{";
-        if (v->index) out << "\"index\":" << json(v->index) << ",";
-        out << "\"key\":" << json(v->key) << ",\"value\":" << json(v->value) << "}";
-        first = false;
+        Json value = Json::object();
+        if (v->index) value["index"] = jsonText(v->index);
+        value["key"] = jsonText(v->key);
+        value["value"] = jsonText(v->value);
+        values.push_back(std::move(value));
     }
-    out << "]";
+    return values;
 }
 
 const char* modeName(brenn::matchmaking::CompareMode mode) {
@@ -81,19 +71,19 @@ void writeTable(std::ostream& out, const std::vector<ServerData*>& records) {
         rows.push_back({endpointOf(r), plainValue(r->infoSection, "ping"), plainValue(r->infoSection, "hostname"),
                         plainValue(r->infoSection, "mapname"), plainValue(r->infoSection, "gametype"),
                         plainValue(r->infoSection, "numplayers") + "/" + plainValue(r->infoSection, "maxplayers")});
-        for (std::string& cell : rows.back()) cell = decodeText(cell);
+        for (std::string& cell : rows.back()) cell = tooltext::decodeText(cell);
     }
     std::vector<std::size_t> widths;
     for (const std::string& h : heads) widths.push_back(h.size());
     for (const auto& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], characterCount(row[c]));
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], tooltext::characterCount(row[c]));
     }
     auto line = [&](const std::vector<std::string>& cells) {
         std::string text;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             std::string cell = cells[c];
             const bool right = c == 1 || c == 5;  // numbers line up on the right
-            const std::string pad(widths[c] - characterCount(cell), ' ');
+            const std::string pad(widths[c] - tooltext::characterCount(cell), ' ');
             text += right ? pad + cell : cell + pad;
             if (c + 1 < cells.size()) text += "  ";
         }
@@ -105,58 +95,49 @@ void writeTable(std::ostream& out, const std::vector<ServerData*>& records) {
 }
 
 void writeJson(std::ostream& out, int number, bool aux, const BrowseOptions& options, const PassResult& pass) {
-    out << "{\"pass\":" << number << ",\"update\":" << json(aux ? "aux" : "full")
-        << ",\"elapsed_ms\":" << pass.elapsedMs << ",\"finished\":" << (pass.finished ? "true" : "false");
-    out << ",\"states\":[";
-    bool first = true;
+    Json object = Json::object();
+    object["pass"] = number;
+    object["update"] = aux ? "aux" : "full";
+    object["elapsed_ms"] = pass.elapsedMs;
+    object["finished"] = pass.finished;
+    Json states = Json::array();
+    Json hooks = Json::array();
     for (const HookCall& c : pass.calls) {
-        if (!c.isState) continue;
-        out << (first ? "" : ",") << c.state;
-        first = false;
-    }
-    out << "],\"hooks\":[";
-    first = true;
-    for (const HookCall& c : pass.calls) {
-        out << (first ? "" : ",");
-        if (c.isState) out << "{\"state\":" << c.state << "}";
-        else out << "{\"server\":" << json(endpointOf(c.record)) << ",\"progress\":" << c.progress
-                 << ",\"new\":" << (c.isNew ? "true" : "false") << "}";
-        first = false;
-    }
-    out << "],\"sort\":";
-    if (pass.sortedPass) {
-        out << "{\"key\":" << json(options.sortKey) << ",\"ascending\":" << (options.descending ? "false" : "true")
-            << ",\"mode\":" << json(modeName(options.mode)) << ",\"announced\":[";
-        for (std::size_t i = 0; i < pass.sorted.size(); ++i) {
-            out << (i ? "," : "") << json(endpointOf(pass.sorted[i]));
+        if (c.isState) {
+            states.push_back(c.state);
+            hooks.push_back(Json{{"state", c.state}});
+        } else {
+            hooks.push_back(Json{{"server", jsonText(endpointOf(c.record))}, {"progress", c.progress}, {"new", c.isNew}});
         }
-        out << "]}";
-    } else {
-        out << "null";
     }
-    out << ",\"servers\":[";
-    first = true;
-    for (const ServerData* r : recordsInOrder(pass)) {
-        out << (first ? "" : ",");
-        writeRecord(out, r);
-        first = false;
+    object["states"] = std::move(states);
+    object["hooks"] = std::move(hooks);
+    object["sort"] = nullptr;
+    if (pass.sortedPass) {
+        Json announced = Json::array();
+        for (const ServerData* r : pass.sorted) announced.push_back(jsonText(endpointOf(r)));
+        object["sort"] = Json{{"key", jsonText(options.sortKey)},
+                              {"ascending", !options.descending},
+                              {"mode", modeName(options.mode)},
+                              {"announced", std::move(announced)}};
     }
-    out << "]}\n";
+    Json servers = Json::array();
+    for (const ServerData* r : recordsInOrder(pass)) servers.push_back(recordJson(r));
+    object["servers"] = std::move(servers);
+    out << jsonLine(object) << "\n";
 }
 
-void writeRecord(std::ostream& out, const ServerData* r) {
-    out << "{\"address\":" << json(r->address) << ",\"port\":" << r->port << ",\"server_id\":" << r->serverId
-        << ",";
-    writeSection(out, "basic", r->basicSection);
-    out << ",";
-    writeSection(out, "info", r->infoSection);
-    out << ",";
-    writeSection(out, "players", r->playersSection);
-    out << ",";
-    writeSection(out, "teams", r->teamsSection);
-    out << ",";
-    writeSection(out, "rules", r->rulesSection);
-    out << "}";
+Json recordJson(const ServerData* r) {
+    Json record = Json::object();
+    record["address"] = jsonText(r->address);
+    record["port"] = r->port;
+    record["server_id"] = r->serverId;
+    record["basic"] = sectionJson(r->basicSection);
+    record["info"] = sectionJson(r->infoSection);
+    record["players"] = sectionJson(r->playersSection);
+    record["teams"] = sectionJson(r->teamsSection);
+    record["rules"] = sectionJson(r->rulesSection);
+    return record;
 }
 
 std::string tableText(const std::vector<ServerData*>& records) {

@@ -4,6 +4,7 @@
 
 #include "BrowseOptions.h"
 #include "BrowseSession.h"
+#include "TextDecoding.h"
 
 #include <ostream>
 #include <string>
@@ -27,13 +28,10 @@ void writeTable(std::ostream& out, const std::vector<brenn::matchmaking::ServerD
 void writeJson(std::ostream& out, int number, bool aux, const BrowseOptions& options, const PassResult& pass);
 
 // One record as a JSON object: address, port, server id and the five
-// sections.
-void writeRecord(std::ostream& out, const brenn::matchmaking::ServerData* record);
+// sections, every text decoded (TextDecoding.h).
+tooltext::Json recordJson(const brenn::matchmaking::ServerData* record);
 
 // The table of writeTable as text.
 std::string tableText(const std::vector<brenn::matchmaking::ServerData*>& records);
-
-// bytes, decoded (TextDecoding.h), as a quoted JSON string.
-std::string json(const std::string& bytes);
 
 }  // namespace lanbrowse

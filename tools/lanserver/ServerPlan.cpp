@@ -4,34 +4,13 @@
 #include "ContentGenerator.h"
 #include "Definitions.h"
 #include "Endpoints.h"
+#include "TextDecoding.h"
 
 #include <algorithm>
 #include <fstream>
 #include <numeric>
 
 namespace lanserver {
-namespace {
-
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            const char* hex = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-}  // namespace
 
 bool planServers(const Options& options, std::vector<SimServer>* servers, std::string* error) {
     std::vector<SimServer> result;
@@ -87,17 +66,20 @@ bool planServers(const Options& options, std::vector<SimServer>* servers, std::s
 }
 
 void writeManifest(std::ostream& out, const Options& options, const std::vector<SimServer>& servers) {
+    using tooltext::Json;
+    using tooltext::jsonText;
     out << "[\n";
     for (std::size_t i = 0; i < servers.size(); ++i) {
         const SimServer& s = servers[i];
-        out << "  {\"address\": " << jsonText(s.address) << ", \"port\": " << s.port
-            << ", \"behaviour\": " << jsonText(behaviourName(s.behaviour))
-            << ", \"split\": " << (s.split > 0 ? s.split : options.split)
-            << ", \"delay\": " << (s.delayMs >= 0 ? s.delayMs : options.delayMs) << ", \"pairs\": [";
-        for (std::size_t p = 0; p < s.pairs.size(); ++p) {
-            out << (p ? ", " : "") << "[" << jsonText(s.pairs[p].first) << ", " << jsonText(s.pairs[p].second) << "]";
-        }
-        out << "]}" << (i + 1 < servers.size() ? "," : "") << "\n";
+        Json pairs = Json::array();
+        for (const auto& pair : s.pairs) pairs.push_back(Json::array({jsonText(pair.first), jsonText(pair.second)}));
+        const Json server = {{"address", jsonText(s.address)},
+                             {"port", s.port},
+                             {"behaviour", behaviourName(s.behaviour)},
+                             {"split", s.split > 0 ? s.split : options.split},
+                             {"delay", s.delayMs >= 0 ? s.delayMs : options.delayMs},
+                             {"pairs", std::move(pairs)}};
+        out << "  " << tooltext::jsonLine(server) << (i + 1 < servers.size() ? "," : "") << "\n";
     }
     out << "]\n";
 }

@@ -19,7 +19,9 @@ bool planServers(const Options& options, std::vector<SimServer>* servers, std::s
 
 // Writes the servers as a JSON list of objects {"address", "port",
 // "behaviour", "split", "delay", "pairs": [[key, value], ...]}, where split
-// and delay are the values in force for that server.
+// and delay are the values in force for that server; one server a line.
+// Keys and values are decoded as the browsers decode them (valid UTF-8 as
+// it is, any other byte as Windows-1252), so the manifest is valid UTF-8.
 void writeManifest(std::ostream& out, const Options& options, const std::vector<SimServer>& servers);
 
 }  // namespace lanserver

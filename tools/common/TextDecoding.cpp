@@ -1,9 +1,9 @@
-// Decoding the bytes of server values for printing.
+// Decoding the bytes of server values for printing and for JSON.
 #include "TextDecoding.h"
 
 #include <cstdint>
 
-namespace lanbrowse {
+namespace tooltext {
 namespace {
 
 // Windows-1252's characters for the bytes 0x80 to 0x9F.
@@ -67,10 +67,14 @@ std::string decodeText(const std::string& bytes) {
     return out;
 }
 
+Json jsonText(const std::string& bytes) { return Json(decodeText(bytes)); }
+
+std::string jsonLine(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::strict); }
+
 std::size_t characterCount(const std::string& utf8) {
     std::size_t count = 0;
     for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return count;
 }
 
-}  // namespace lanbrowse
+}  // namespace tooltext

@@ -18,8 +18,8 @@ root=$(cd "$here/../.." && pwd)
 : "${LANLIST:?LANLIST must name the C host}" "${VELNARLANJOIN_LIBRARY:?VELNARLANJOIN_LIBRARY must name the plug-in}"
 : "${PLUGIN_DIR:?PLUGIN_DIR must name the folder of the plug-in}"
 
-source "$root/scripts/lib/simlan.sh"
-simlan_choose everyhost "$0" "$@" || {
+source "$root/scripts/lib/netns-lan.sh"
+netlan_choose everyhost "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces)"
     exit 77
 }
@@ -27,7 +27,7 @@ for tool in mcs mono python3; do
     command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
 tmp=$(mktemp -d)
-simlan_on_exit "$tmp"
+netlan_on_exit "$tmp"
 
 show_logs() {
     local f
@@ -57,18 +57,18 @@ python=("${environment[@]}" python3 "$here/every_host.py")
     exit 77
 }
 
-if [[ $SIMLAN_WANTED == veth ]]; then simlan_veth 1; else simlan_loopback; fi
-simlan_contained || { echo "the simulated LAN is not closed: nothing sent" >&2; exit 1; }
+if [[ $NETLAN_WANTED == veth ]]; then netlan_veth 1; else netlan_loopback; fi
+netlan_contained || { echo "the namespaced LAN is not closed: nothing sent" >&2; exit 1; }
 
 # on SIDE COMMAND...: COMMAND on the servers' or the player's side, from the
 # top folder (for the key map). Run it in a subshell: it execs, so that $!
 # of "(on ...) &" is COMMAND itself.
 on() {
-    local ns=$SIMLAN_PLAYER
-    [[ $1 == servers ]] && ns=$SIMLAN_SERVERS
+    local ns=$NETLAN_PLAYER
+    [[ $1 == servers ]] && ns=$NETLAN_SERVERS
     shift
     cd "$root"
-    if [[ $SIMLAN_MODE == loopback ]]; then exec "$@"; else exec ip netns exec "$ns" "$@"; fi
+    if [[ $NETLAN_MODE == loopback ]]; then exec "$@"; else exec ip netns exec "$ns" "$@"; fi
 }
 
 # The three games, hosted for at most 90 s; the C# and Python ones stop
@@ -82,7 +82,7 @@ csharp_host=$!
 (on servers "${python[@]}" host "Hosted in Python" quarry Eve "$tmp/python.port" "$stop" 90) \
     >"$tmp/python-host.log" 2>&1 &
 python_host=$!
-SIMLAN_PIDS+=("$c_host" "$csharp_host" "$python_host")
+NETLAN_PIDS+=("$c_host" "$csharp_host" "$python_host")
 
 c_port=""
 for ((waited = 0; waited < 400; waited++)); do
@@ -117,4 +117,4 @@ PYTHONUTF8=1 python3 "$here/check_every_host.py" \
     --game "$csharp_port" "CSharp G$(printf '\xc3\xa4')me" scree "Ada, B$(printf '\xc3\xb6')" \
     --game "$python_port" "Hosted in Python" quarry Eve \
     "$tmp/c.txt" "$tmp/csharp.json" "$tmp/python.json" || fail "a listing differs"
-echo "ok: everyhost ($SIMLAN_WANTED)"
+echo "ok: everyhost ($NETLAN_WANTED)"

@@ -13,6 +13,7 @@
 // "\final\" during discovery, each once; findServer agrees with the list
 // walk; events come in order; the pass ends with every socket closed.
 #include "browser/ServerBrowser.h"
+#include "fuzz/FuzzInput.h"
 #include "simlan/SimulatedLan.h"
 
 #include <cstdint>
@@ -28,26 +29,8 @@ namespace {
 using namespace brenn;
 using platform::SimulatedLan;
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-    bool done() const { return pos >= size; }
-    std::uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    std::string bytes(std::size_t count) {
-        const std::size_t n = count < size - pos ? count : size - pos;
-        std::string out(reinterpret_cast<const char*>(data + pos), n);
-        pos += n;
-        return out;
-    }
-};
+using fuzzing::check;
+using fuzzing::Reader;
 
 struct Observed {
     std::vector<std::int32_t> states;

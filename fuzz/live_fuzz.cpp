@@ -21,6 +21,7 @@
 #include "browser/Announcements.h"
 #include "browser/PoolRenewal.h"
 #include "browser/ServerBrowser.h"
+#include "fuzz/FuzzInput.h"
 #include "simlan/SimulatedLan.h"
 
 #include <cstdint>
@@ -37,26 +38,8 @@ namespace {
 using namespace brenn;
 using platform::SimulatedLan;
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t pos = 0;
-    bool done() const { return pos >= size; }
-    std::uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    std::string bytes(std::size_t count) {
-        const std::size_t n = count < size - pos ? count : size - pos;
-        std::string out(reinterpret_cast<const char*>(data + pos), n);
-        pos += n;
-        return out;
-    }
-};
+using fuzzing::check;
+using fuzzing::Reader;
 
 bool inList(const ServerBrowser* b, const BrowserServer* s) {
     const std::int32_t i = browser::findServer(b, s->ip, s->queryPort);

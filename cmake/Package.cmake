@@ -87,6 +87,8 @@ if(BRENN_DEBIAN_PACKAGE)
   # The library's package refreshes the linker cache by dpkg's trigger.
   file(WRITE ${debian}/triggers "activate-noawait ldconfig\n")
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${debian}/triggers)
+  # So does the simulated LAN's, which carries a shared library too.
+  set(CPACK_DEBIAN_SIMLAN_PACKAGE_CONTROL_EXTRA ${debian}/triggers)
 endif()
 
 include(CPack)

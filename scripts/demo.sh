@@ -47,9 +47,15 @@ netlan_start_servers "$tmp/ready" --servers 12 --silent 1 --other-game 1 --durat
     --manifest "$tmp/servers.json" || { echo "demo: lanserver did not start" >&2; exit 1; }
 
 # The two servers the table must not show, read from lanserver's manifest.
-silent=$(sed -n 's/.*"address": "\([^"]*\)", "port": \([0-9]*\), "behaviour": "silent".*/\1:\2/p' "$tmp/servers.json")
-other=$(sed -n 's/.*"address": "\([^"]*\)", "port": \([0-9]*\), .*\["gamename", "\([^"]*\)"\].*/\1:\2 \3/p' \
-        "$tmp/servers.json" | grep -v ' ridgeline$' | cut -d' ' -f1)
+read -r silent other < <(python3 - "$tmp/servers.json" <<'PY'
+import json, sys
+servers = json.load(open(sys.argv[1], encoding="utf-8"))
+where = lambda s: f"{s['address']}:{s['port']}"
+silent = [where(s) for s in servers if s["behaviour"] == "silent"]
+other = [where(s) for s in servers if dict(s["pairs"]).get("gamename", "ridgeline") != "ridgeline"]
+print(",".join(silent) or "-", ",".join(other) or "-")
+PY
+)
 echo "12 servers answer the broadcast; $silent stays silent afterwards and $other runs another game."
 echo "Browsing: lanbrowse ${browse_args[*]}"
 echo

@@ -16,7 +16,7 @@ def _unshare(flags):
 
 def enter_private_network():
     """None once this process is alone in a new network namespace with its
-    loopback up and 255.255.255.255 routed onto it; else why it is not."""
+    loopback up and 255.255.255.255 routed onto it (from 127.0.0.1); else why it is not."""
     if not hasattr(os, "uname") or os.uname().sysname != "Linux":
         return "private network namespaces need Linux"
     uid, gid = os.geteuid(), os.getegid()
@@ -29,8 +29,11 @@ def enter_private_network():
         for name, text in (("setgroups", "deny"), ("uid_map", "0 %d 1" % uid), ("gid_map", "0 %d 1" % gid)):
             with open("/proc/self/" + name, "w") as f:
                 f.write(text)
+    # The broadcast route names its source: without it, broadcasts leave from
+    # 0.0.0.0, and a game's announcement would not come from its own address.
     for command in (["ip", "link", "set", "lo", "up"],
-                    ["ip", "route", "add", "broadcast", "255.255.255.255", "dev", "lo", "table", "local"]):
+                    ["ip", "route", "add", "broadcast", "255.255.255.255", "dev", "lo", "table", "local",
+                     "src", "127.0.0.1"]):
         try:
             subprocess.run(command, check=True, capture_output=True)
         except (OSError, subprocess.CalledProcessError) as error:

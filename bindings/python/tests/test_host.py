@@ -55,6 +55,30 @@ def test_hosted_game_is_listed_and_refreshed(private_network):
         assert servers[0].players[0]["name"] == "Bo" and host.counters.answered >= 2
 
 
+def test_live_list_reports_a_stopped_game_gone_then_closes(private_network):
+    with vlj.Host() as host, vlj.Browser(key_map=KEY_MAP) as browser:
+        host.announcing = True
+        live, events = browser.update(vlj.Update.LIVE), []
+
+        def until(wanted, seconds):
+            deadline = time.monotonic() + seconds
+            while not any(map(wanted, events)) and time.monotonic() < deadline:
+                events.extend(browser.step())
+                host.step()
+                time.sleep(0.005)
+            return next(filter(wanted, events), None)
+        assert until(lambda e: e == vlj.StateChanged(vlj.State.LIVE), 10)
+        port = host.start("Live")  # its hello brings the live list's query at once
+        listed = until(lambda e: isinstance(e, vlj.ServerListed) and e.is_new, 2)
+        assert listed and listed.server.hostname == "Live" and len(browser.servers) == 1
+        host.stop()  # says goodbye
+        assert until(lambda e: isinstance(e, vlj.ServerGone), 1) == vlj.ServerGone(listed.server_id, "127.0.0.1", port)
+        assert browser.servers == [] and browser.updating
+        live.close()
+        assert until(lambda e: e == vlj.StateChanged(vlj.State.IDLE), 1) and live.done and not browser.updating
+        assert [e.state for e in events if isinstance(e, vlj.StateChanged)] == [vlj.State.LIVE, vlj.State.IDLE]
+
+
 def test_missing_default_key_map_is_told_not_shown(private_network, tmp_path, monkeypatch, capfd):
     monkeypatch.chdir(tmp_path)  # no MultiplayerServers/ here
     with vlj.Host() as host, vlj.Browser() as browser:
@@ -136,6 +160,9 @@ REFUSED = [
     (B, lambda b: b.sort("hostname", mode=9), R.INVALID_ARGUMENT),
     (B, lambda b: b.update(7), R.INVALID_ARGUMENT),
     (lambda: B(max_queries=1001), None, R.INVALID_ARGUMENT),
+    (lambda: B(servers_per_address=65536), None, R.INVALID_ARGUMENT),
+    (lambda: B(servers_total=1000001), None, R.INVALID_ARGUMENT),
+    (lambda: B(servers_total=-1), None, R.INVALID_ARGUMENT),
     (lambda: B(key_map="/nonexistent/VelnarKeyMap.ini"), None, R.NOT_FOUND),
     (lambda: B(key_map=KEY_MAP.parent), None, R.NOT_FOUND),  # a folder
 ]

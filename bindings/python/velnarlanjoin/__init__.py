@@ -7,7 +7,7 @@ browsers list, through the VelnarLanJoin library's C interface (ctypes).
 
 The library is loaded on first use: from the path in VELNARLANJOIN_LIBRARY,
 else beside this package, else through the system's loader."""
-from .browser import Browser, Pass, ServerListed, StateChanged, UpdateProblem
+from .browser import Browser, Pass, ServerGone, ServerListed, StateChanged, UpdateProblem
 from .constants import SECTIONS, Compare, Problem, Result, State, Update
 from .errors import Error, LibraryNotFoundError, LibraryVersionError
 from .host import Host, HostCounters, HostLimits
@@ -15,8 +15,8 @@ from .server import Server
 from .text import decode
 
 __version__ = "1.1.0"
-__all__ = ["Browser", "Pass", "ServerListed", "StateChanged", "UpdateProblem", "SECTIONS", "Compare", "Problem",
-           "Result", "State", "Update", "Error", "LibraryNotFoundError", "LibraryVersionError", "Host",
+__all__ = ["Browser", "Pass", "ServerGone", "ServerListed", "StateChanged", "UpdateProblem", "SECTIONS", "Compare",
+           "Problem", "Result", "State", "Update", "Error", "LibraryNotFoundError", "LibraryVersionError", "Host",
            "HostCounters", "HostLimits", "Server", "decode", "library_version", "library_path"]
 
 

@@ -24,7 +24,8 @@ else:
 
 
 class BrowserConfig(Structure):
-    _fields_ = [("size", c_uint32), ("max_queries", c_int32), ("key_map_path", c_char_p), ("name", c_char_p)]
+    _fields_ = [("size", c_uint32), ("max_queries", c_int32), ("key_map_path", c_char_p), ("name", c_char_p),
+                ("servers_per_address", c_int32), ("servers_total", c_int32)]
 
 
 class Event(Structure):
@@ -58,6 +59,7 @@ PROTOTYPES = {
     "vlj_browser_update": (_i32, [_handle, _i32]),
     "vlj_browser_step": (_i32, [_handle]),
     "vlj_browser_is_updating": (_i32, [_handle]),
+    "vlj_browser_close": (_i32, [_handle]),
     "vlj_browser_clear": (_i32, [_handle]),
     "vlj_browser_sort": (_i32, [_handle, _text, _i32, _i32]),
     "vlj_browser_update_problem": (_i32, [_handle]),

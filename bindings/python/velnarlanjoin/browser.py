@@ -1,7 +1,7 @@
 """Browsing the LAN: the Browser, its passes and their events."""
 import time
 import weakref
-from ctypes import byref, c_void_p
+from ctypes import byref, c_void_p, sizeof
 from dataclasses import dataclass
 from typing import Optional
 
@@ -11,7 +11,7 @@ from .constants import COMPARE_NAMES, Compare, Problem, Result, State, Update
 from .server import Server, copy_server
 from .text import decode, encode
 
-_EVENT_SERVER, _EVENT_STATE, _EVENT_PROBLEM = 1, 2, 3
+_EVENT_SERVER, _EVENT_STATE, _EVENT_PROBLEM, _EVENT_GONE = 1, 2, 3, 4
 
 
 @dataclass(frozen=True)
@@ -24,6 +24,15 @@ class ServerListed:
     port: int
     progress: int
     is_new: bool
+
+
+@dataclass(frozen=True)
+class ServerGone:
+    """A live list's server left it: it stopped answering or said goodbye.
+    The browser no longer lists it once the step that reported it is over."""
+    server_id: int
+    address: str
+    port: int
 
 
 @dataclass(frozen=True)
@@ -48,8 +57,9 @@ def _enum(kind, value):
 class Pass:
     """One update of the browser's list, started by Browser.update.
     Iterating it steps the browser and yields the events (ServerListed,
-    StateChanged, UpdateProblem) as they arrive, until the update is over;
-    wait() does the same and returns the servers."""
+    ServerGone, StateChanged, UpdateProblem) as they arrive, until the
+    update is over; wait() does the same and returns the servers. A live
+    list is over only once closed: break out of the loop, or call close()."""
 
     def __init__(self, browser):
         self._browser = browser
@@ -60,6 +70,8 @@ class Pass:
     def _heard(self, event):
         if isinstance(event, ServerListed) and event.server is not None:
             self._copies[event.server_id] = event.server
+        elif isinstance(event, ServerGone):
+            self._copies.pop(event.server_id, None)
         elif isinstance(event, UpdateProblem):
             self.problem = event.problem
         elif isinstance(event, StateChanged) and event.state == State.IDLE:
@@ -86,6 +98,13 @@ class Pass:
                 time.sleep(browser.tick)
         return browser._listed(self._copies)
 
+    def close(self):
+        """Ends the update (a live list) at once: nothing is sent afterwards
+        and the servers stay listed; the next step brings
+        StateChanged(State.IDLE). Nothing when the update is over."""
+        if not self.done and self._browser._pass is self:
+            self._browser._call("vlj_browser_close")
+
 
 class Browser:
     """Finds the game servers on the LAN. Use it from one thread at a time;
@@ -95,15 +114,22 @@ class Browser:
     under the current directory), read once, here, without a message:
     Error NOT_FOUND when the file given cannot be read, key_map_loaded
     False when the default one is missing; max_queries: servers queried at
-    once (0: 8); tick: seconds a pass sleeps between two steps."""
+    once (0: 8); tick: seconds a pass sleeps between two steps;
+    servers_per_address (1 to 65535; 0: 16) and servers_total (1 to
+    1000000; 0: 4096): how many servers are taken from one address and in
+    all, further answers being ignored."""
 
-    def __init__(self, key_map=None, max_queries=0, name=None, tick=0.005):
+    def __init__(self, key_map=None, max_queries=0, name=None, tick=0.005, servers_per_address=0,
+                 servers_total=0):
         lib = self._lib = _native.library()
         config = _native.BrowserConfig()
         lib.vlj_browser_config_init(byref(config))
         config.max_queries = int32(max_queries)
         config.key_map_path = encode(key_map)
         config.name = encode(name)
+        config.servers_per_address = int32(servers_per_address)
+        config.servers_total = int32(servers_total)
+        config.size = sizeof(config)  # the bounds are read only from a config this large
         handle = c_void_p()
         check(lib, lib.vlj_browser_create(byref(config), byref(handle)), "vlj_browser_create")
         self._handle = handle.value
@@ -146,8 +172,9 @@ class Browser:
         return check(self._lib, result, name)
 
     def update(self, kind=Update.FULL):
-        """Starts an update (FULL and INFO empty the list first, AUX keeps it)
-        and returns its Pass at once. Raises Error: BUSY while an update
+        """Starts an update (FULL and INFO empty the list first, AUX and LIVE
+        keep it; LIVE runs until its Pass is closed) and returns its Pass at
+        once. Raises Error: BUSY while an update
         runs, NO_SOCKET when the sockets could not be opened."""
         result = self._lib.vlj_browser_update(self._h(), int32(kind))
         if result >= 0 or result == Result.NO_SOCKET:
@@ -173,6 +200,8 @@ class Browser:
                 event = StateChanged(_enum(State, raw.state))
             elif raw.kind == _EVENT_PROBLEM:
                 event = UpdateProblem(_enum(Problem, raw.problem))
+            elif raw.kind == _EVENT_GONE:
+                event = ServerGone(raw.server_id, decode(raw.address), raw.port)
             else:
                 continue  # a kind of a later version of the library
             if self._pass is not None:

@@ -30,6 +30,7 @@ class Update(IntEnum):
     FULL = 0  # forget the servers listed, then find them afresh
     INFO = 1  # the same as FULL on a LAN
     AUX = 2   # keep the servers listed; those found again are refreshed
+    LIVE = 3  # a live list: keeps the servers listed and stays true until closed
 
 
 class Compare(IntEnum):
@@ -44,8 +45,9 @@ COMPARE_NAMES = {"int": Compare.INTEGER, "float": Compare.FLOAT, "text": Compare
 
 
 class State(IntEnum):
-    IDLE = 1      # the update is over
+    IDLE = 1      # the update is over (a live list: closed)
     QUERYING = 4  # the servers found are being queried
+    LIVE = 5      # a live list's first sweep is complete
 
 
 class Problem(IntEnum):

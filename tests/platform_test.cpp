@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <string>
 #include <vector>
 
@@ -15,15 +17,31 @@ using namespace platform;
 
 std::string namespaceProblem;
 
+int openDescriptors() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
 class RealSockets : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!namespaceProblem.empty()) GTEST_SKIP() << namespaceProblem;
+        descriptors_ = openDescriptors();
         ASSERT_EQ(native().startSockets(), 0);
     }
+    // Closing what the test opened gives back every descriptor the platform
+    // took, listing the interfaces included.
     void TearDown() override {
+        if (!namespaceProblem.empty()) return;
+        InterfaceAddress list[MaxInterfaces];
+        EXPECT_GE(native().listInterfaces(list, MaxInterfaces), 1);
         for (Socket s : sockets_) native().closeSocket(s);
         native().endSockets();
+        EXPECT_EQ(openDescriptors(), descriptors_);
     }
 
     Socket keep(Socket s) {
@@ -46,6 +64,7 @@ protected:
     }
 
     std::vector<Socket> sockets_;
+    int descriptors_ = 0;
 };
 
 // Every socket sharing a port hears each broadcast to it, whoever sent it

@@ -6,6 +6,7 @@
 // --seconds it closes the list and keeps stepping --after ms more (nothing
 // may be sent then). scripts/bench_live.sh runs it on the namespaced LAN.
 //   brenn_live [--pass] [--tick MS] [--seconds S] [--after MS] [--queries N]
+#include "NumberOption.h"
 #include "service/VelnarLanJoin.h"
 
 #include <sys/resource.h>
@@ -67,14 +68,6 @@ void onState(std::uint32_t state, void*) {
     }
 }
 
-bool number(const char* text, int low, int high, int* out) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < low || value > high) return false;
-    *out = static_cast<int>(value);
-    return true;
-}
-
 bool parseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
@@ -85,10 +78,10 @@ bool parseOptions(int argc, char** argv, Options* options) {
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         bool ok = false;
-        if (name == "--tick") ok = number(value, 0, 100, &options->tickMs);
-        else if (name == "--seconds") ok = number(value, 1, 7200, &options->seconds);
-        else if (name == "--after") ok = number(value, 0, 60000, &options->afterMs);
-        else if (name == "--queries") ok = number(value, 1, 1024, &options->queries);
+        if (name == "--tick") ok = brenn::bench::parseNumber(value, 0, 100, &options->tickMs);
+        else if (name == "--seconds") ok = brenn::bench::parseNumber(value, 1, 7200, &options->seconds);
+        else if (name == "--after") ok = brenn::bench::parseNumber(value, 0, 60000, &options->afterMs);
+        else if (name == "--queries") ok = brenn::bench::parseNumber(value, 1, 1024, &options->queries);
         if (!ok) return false;
     }
     return true;

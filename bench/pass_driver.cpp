@@ -6,6 +6,7 @@
 // --ping measures the round trip first: W status queries to that server
 // unmeasured (a machine whose cores were idle answers its first datagrams
 // late), then K measured, one at a time; the median goes out with the pass.
+#include "NumberOption.h"
 #include "UdpPing.h"
 
 #include "service/VelnarLanJoin.h"
@@ -69,14 +70,6 @@ void onServer(brenn::matchmaking::ServerData*, std::uint32_t, bool, void* contex
     ++static_cast<Pass*>(context)->reports;
 }
 
-bool parseNumber(const char* text, int low, int high, int* out) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < low || value > high) return false;
-    *out = static_cast<int>(value);
-    return true;
-}
-
 bool parseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
@@ -84,16 +77,16 @@ bool parseOptions(int argc, char** argv, Options* options) {
         const char* value = argv[++i];
         bool ok = false;
         if (name == "--queries") {
-            ok = parseNumber(value, 1, 1024, &options->queries);
+            ok = brenn::bench::parseNumber(value, 1, 1024, &options->queries);
         } else if (name == "--pings") {
-            ok = parseNumber(value, 1, 1000, &options->pings);
+            ok = brenn::bench::parseNumber(value, 1, 1000, &options->pings);
         } else if (name == "--warmup") {
-            ok = parseNumber(value, 0, 1000, &options->warmup);
+            ok = brenn::bench::parseNumber(value, 0, 1000, &options->warmup);
         } else if (name == "--timeout") {
-            ok = parseNumber(value, 1, 600, &options->timeoutS);
+            ok = brenn::bench::parseNumber(value, 1, 600, &options->timeoutS);
         } else if (name == "--ping") {
             const char* colon = std::strrchr(value, ':');
-            ok = colon != nullptr && parseNumber(colon + 1, 1, 65535, &options->pingPort);
+            ok = colon != nullptr && brenn::bench::parseNumber(colon + 1, 1, 65535, &options->pingPort);
             if (ok) options->pingAddress.assign(value, colon);
         }
         if (!ok) return false;

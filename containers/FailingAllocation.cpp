@@ -4,7 +4,6 @@
 #include "containers/AllocationTesting.h"
 
 #include <cstdlib>
-#include <cstring>
 
 namespace brenn::allocation {
 
@@ -28,14 +27,6 @@ void* reallocate(void* block, std::size_t size) {
 }
 
 void release(void* block) { std::free(block); }
-
-char* duplicateText(const char* text) {
-    if (text == nullptr) return nullptr;
-    const std::size_t size = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(allocate(size));
-    if (copy != nullptr) std::memcpy(copy, text, size);
-    return copy;
-}
 
 void testing::failAfter(long successes) { remaining = successes; }
 

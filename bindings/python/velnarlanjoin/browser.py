@@ -1,11 +1,11 @@
 """Browsing the LAN: the Browser, its passes and their events."""
 import time
-import weakref
 from ctypes import byref, c_void_p, sizeof
 from dataclasses import dataclass
 from typing import Optional
 
 from . import _native
+from ._handle import Owned
 from ._native import check, int32
 from .constants import COMPARE_NAMES, Compare, Problem, Result, State, Update
 from .server import Server, copy_server
@@ -106,7 +106,7 @@ class Pass:
             self._browser._call("vlj_browser_close")
 
 
-class Browser:
+class Browser(Owned):
     """Finds the game servers on the LAN. Use it from one thread at a time;
     close it (or leave its with-block) to free it with its servers.
 
@@ -118,6 +118,8 @@ class Browser:
     servers_per_address (1 to 65535; 0: 16) and servers_total (1 to
     1000000; 0: 4096): how many servers are taken from one address and in
     all, further answers being ignored."""
+
+    _kind = "browser"
 
     def __init__(self, key_map=None, max_queries=0, name=None, tick=0.005, servers_per_address=0,
                  servers_total=0):
@@ -132,33 +134,15 @@ class Browser:
         config.size = sizeof(config)  # the bounds are read only from a config this large
         handle = c_void_p()
         check(lib, lib.vlj_browser_create(byref(config), byref(handle)), "vlj_browser_create")
-        self._handle = handle.value
         # The trace callback lives as long as the C browser that may call it.
         self._keep = {}
-        self._close = weakref.finalize(self, _destroy, lib, self._handle, self._keep)
+        self._own(handle.value, _destroy, lib, handle.value, self._keep)
         self._event = _native.Event()
         self._event_ref = byref(self._event)
         self._pass = None
         self._pending = []  # events read but not handed out yet
         self._errors = []  # what the trace function raised, for the call it ran in
         self.tick = tick
-
-    def close(self):
-        """Stops a running update and frees the browser; the Server copies
-        taken stay valid. Closing twice does nothing."""
-        self._close()
-        self._handle = None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-    def _h(self):
-        if self._handle is None:
-            raise ValueError("the browser is closed")
-        return self._handle
 
     def _raise_callback_error(self):
         if self._errors:

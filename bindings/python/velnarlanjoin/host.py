@@ -1,9 +1,9 @@
 """Hosting a game: answering the browsers' status queries with its values."""
-import weakref
 from ctypes import byref, c_void_p, sizeof
 from dataclasses import dataclass
 
 from . import _native
+from ._handle import Owned
 from ._native import check, int32
 from .text import encode
 
@@ -33,7 +33,7 @@ class HostCounters:
         return self.not_queries + self.not_local + self.rate_limited
 
 
-class Host:
+class Host(Owned):
     """Announces a game on the LAN. Call step() from the game's loop while
     hosting; use it from one thread at a time. Closing it (or leaving its
     with-block) stops hosting and frees it.
@@ -42,27 +42,16 @@ class Host:
     sent as their decimal text. Every setter raises Error and changes
     nothing when the library refuses the value."""
 
+    _kind = "host"
+
     def __init__(self, name=None):
         lib = self._lib = _native.library()
         handle = c_void_p()
         check(lib, lib.vlj_host_create(encode(name), byref(handle)), "vlj_host_create")
-        self._handle = handle.value
-        self._close = weakref.finalize(self, lib.vlj_host_destroy, self._handle)
-
-    def close(self):
-        self._close()
-        self._handle = None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
+        self._own(handle.value, lib.vlj_host_destroy, handle.value)
 
     def _call(self, name, *args):
-        if self._handle is None:
-            raise ValueError("the host is closed")
-        return check(self._lib, getattr(self._lib, name)(self._handle, *args), name)
+        return check(self._lib, getattr(self._lib, name)(self._h(), *args), name)
 
     def start(self, hostname, port=0):
         """Starts answering on port, or on the first free one of 22000 to

@@ -31,10 +31,6 @@ TEST_F(CApiHosting, AGameHostedThroughTheCInterfaceIsListedWithItsValues) {
     EXPECT_STREQ(vlj_server_value(server, "info", "numplayers"), "1");
     EXPECT_STREQ(vlj_server_value(server, "rules", "fraglimit"), "30");
     EXPECT_STREQ(vlj_server_player_value(server, "players", 0, "name"), "Bo");
-    int hellos = 0;
-    for (const auto& d : lan_.sent())
-        hellos += d.toPort == 22020 && d.payload.rfind("\\announce\\22000\\", 0) == 0;
-    EXPECT_GE(hellos, 1);
     vlj_host_counters counters{sizeof counters, 7, 0, 0, 0, 0};
     ASSERT_EQ(vlj_host_get_counters(game, &counters), VLJ_OK);
     EXPECT_GE(counters.answered, 1u);

@@ -171,19 +171,16 @@ TEST_F(CApi, ValuesByKeyByPlayerAndByWalking) {
 
     // A walk gives every value once, oldest first, in any order of indexes.
     ASSERT_EQ(vlj_server_value_count(server, "players"), 24);
+    const auto valueAt = [&](int32_t i) {
+        const char *key = "", *value = "";
+        int32_t player = -2;
+        EXPECT_EQ(vlj_server_value_at(server, "players", i, &key, &value, &player), VLJ_OK) << i;
+        return std::string(key) + std::to_string(player) + "=" + value;
+    };
     std::vector<std::string> upward, scattered(24);
-    for (int32_t i = 0; i < 24; ++i) {
-        const char *key, *value;
-        int32_t player;
-        ASSERT_EQ(vlj_server_value_at(server, "players", i, &key, &value, &player), VLJ_OK);
-        upward.push_back(std::string(key) + std::to_string(player) + "=" + value);
-    }
-    for (int32_t i : {23, 0, 12, 13, 11, 5, 22, 1, 2, 3, 4, 6, 7, 8, 9, 10, 14, 15, 16, 17, 18, 19, 20, 21}) {
-        const char *key, *value;
-        int32_t player;
-        ASSERT_EQ(vlj_server_value_at(server, "players", i, &key, &value, &player), VLJ_OK);
-        scattered[i] = std::string(key) + std::to_string(player) + "=" + value;
-    }
+    for (int32_t i = 0; i < 24; ++i) upward.push_back(valueAt(i));
+    for (int32_t i : {23, 0, 12, 13, 11, 5, 22, 1, 2, 3, 4, 6, 7, 8, 9, 10, 14, 15, 16, 17, 18, 19, 20, 21})
+        scattered[i] = valueAt(i);
     EXPECT_EQ(upward, scattered);
     EXPECT_EQ(upward.front(), "score0=(NONE)");  // the key map's last line, player 0, comes first
     EXPECT_EQ(upward.back(), "name11=P11");

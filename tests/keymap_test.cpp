@@ -112,20 +112,17 @@ TEST_F(KeyMapFiles, EachLineYieldsItsPartsOrNothing) {
     EXPECT_TRUE(lan.messages().empty());
 }
 
-TEST_F(KeyMapFiles, ANulByteEndsTheTextOfItsLineOnly) {
-    const std::string contents = std::string("info.title=srvtitle") + '\0' + "junk\nrules.limit=fraglimit\n";
-    const KeyMap map(write(contents));
-    EXPECT_EQ(triples(map), (std::vector<Triple>{{"rules", "limit", "fraglimit"}, {"info", "title", "srvtitle"}}));
-}
-
 TEST_F(KeyMapFiles, EntriesRunInReverseFileOrderAndLookupTakesTheLastLine) {
-    const KeyMap map(write("info.name=hostname;\n"
-                           "players.name=player;\n"
-                           "# the limit\n"
+    // A NUL byte ends the text of its line only.
+    const KeyMap map(write(std::string("info.name=hostname;\n"
+                                       "players.name=player;\n"
+                                       "# the limit\n"
+                                       "info.title=srvtitle") + '\0' + "junk\n"
                            "odd.extra=special;\n"
                            "rules.limit=fraglimit\r\n"));
     EXPECT_EQ(triples(map), (std::vector<Triple>{{"rules", "limit", "fraglimit"},
                                                  {"odd", "extra", "special"},
+                                                 {"info", "title", "srvtitle"},
                                                  {"players", "name", "player"},
                                                  {"info", "name", "hostname"}}));
     const struct {

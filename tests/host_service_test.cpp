@@ -184,7 +184,6 @@ TEST_F(Hosting, OnlyLanSendersWithinTheLimitsAreAnswered) {
     const Case cases[] = {
         {"LAN sender", "10.0.0.50", 40000, status, &HostCounters::answered},
         {"beyond the LAN", "203.0.113.5", 40000, status, &HostCounters::notLocal},
-        {"to a broadcast", "255.255.255.255", 40000, status, &HostCounters::notLocal},
         {"from port 0", "10.0.0.50", 0, status, &HostCounters::notLocal},
         {"truncated", "10.0.0.50", 40000, "\\status", &HostCounters::notQueries},
         {"oversize", "10.0.0.50", 40000, status + "x", &HostCounters::notQueries},
@@ -382,8 +381,8 @@ TEST_F(Announcing, DatagramsAndTheirTimes) {
                 if (t == at) game.setServerValue("info", "mapname", "map" + std::to_string(t));
         };
     };
-    // Hellos come up to 100 ms late (the jitter), and so does a change
-    // announcement that waits 6 s from the last hello; others at the step.
+    // Hellos come up to 100 ms late (the jitter), others at the step. How
+    // changes soon after a hello are spaced is the announcer's own test.
     const Expected hellos[] = {{Hello, 0, 100}, {Hello, 1000, 1100}, {Hello, 3000, 3100}};
     const auto with = [&](std::vector<Expected> more) {
         std::vector<Expected> all(std::begin(hellos), std::end(hellos));
@@ -398,9 +397,6 @@ TEST_F(Announcing, DatagramsAndTheirTimes) {
         {"start alone", nullptr, with({})},
         {"a change during the hellos", changeAt({500, 2000}), with({})},
         {"a change long after", changeAt({12000}), with({{Hello, 12000, 12000}})},
-        {"a change soon after the hellos", changeAt({3500}), with({{Hello, 9000, 9100}})},
-        {"a burst of changes", changeAt({10000, 10500, 12000, 15000, 30000}),
-         with({{Hello, 10000, 10000}, {Hello, 16000, 16000}, {Hello, 30000, 30000}})},
         // Set at every step as they were (the first score is carried by the hellos).
         {"the same values again",
          [](VelnarLanHost& game, std::uint32_t) {

@@ -60,28 +60,21 @@ std::vector<LineCase> lineCases() {
     const std::string longPart(127, 'p');
     const std::string tooLong(128, 'p');
     return {
-        {"comment after ';'", "info.title=srvtitle;shown in the list\n",
-         Triple{"info", "title", "srvtitle"}},
-        {"blank before '#' stays", "basic.mode=gamemode # the mode\n",
-         Triple{"basic", "mode", "gamemode "}},
-        {"LF is no part of the server key", "rules.limit=fraglimit\n",
-         Triple{"rules", "limit", "fraglimit"}},
-        {"CR LF is no part of the server key", "rules.limit=fraglimit\r\n",
-         Triple{"rules", "limit", "fraglimit"}},
-        {"last line without terminator", "rules.limit=fraglimit",
-         Triple{"rules", "limit", "fraglimit"}},
+        {"comment after ';'", "info.title=srvtitle;shown in the list\n", Triple{"info", "title", "srvtitle"}},
+        {"blank before '#' stays", "basic.mode=gamemode # the mode\n", Triple{"basic", "mode", "gamemode "}},
+        {"LF is no part of the server key", "rules.limit=fraglimit\n", Triple{"rules", "limit", "fraglimit"}},
+        {"CR LF is no part of the server key", "rules.limit=fraglimit\r\n", Triple{"rules", "limit", "fraglimit"}},
+        {"last line without terminator", "rules.limit=fraglimit", Triple{"rules", "limit", "fraglimit"}},
         {"blanks around parts stay", " info . title = x ;\n", Triple{" info ", " title ", " x "}},
         {"leading dots skipped", ".info.title=srvtitle;\n", Triple{"info", "title", "srvtitle"}},
         {"dot inside the key", "info.a.b=srvkey;\n", Triple{"info", "a.b", "srvkey"}},
         {"second '=' belongs to the server key", "info.title==x;\n", Triple{"info", "title", "=x"}},
-        {"leading ';' and '#' of the server key skipped", "info.title=;#x\n",
-         Triple{"info", "title", "x"}},
+        {"leading ';' and '#' of the server key skipped", "info.title=;#x\n", Triple{"info", "title", "x"}},
         {"'#' at line start is no comment", "#info.title=x;\n", Triple{"#info", "title", "x"}},
         {"unknown section still loads", "extra.key=value;\n", Triple{"extra", "key", "value"}},
         {"parts of 127 characters", longPart + "." + longPart + "=" + longPart + ";\n",
          Triple{longPart, longPart, longPart}},
-        {"a long comment stays one line",
-         "info.title=srvtitle;" + std::string(300, 'c') + " see info.other=stray;\n",
+        {"a long comment stays one line", "info.title=srvtitle;" + std::string(300, 'c') + " see info.other=stray;\n",
          Triple{"info", "title", "srvtitle"}},
         {"no dot", "players\n", std::nullopt},
         {"empty line", "\n", std::nullopt},
@@ -112,20 +105,17 @@ TEST_F(KeyMapFiles, EachLineYieldsItsPartsOrNothing) {
     EXPECT_TRUE(lan.messages().empty());
 }
 
-TEST_F(KeyMapFiles, ANulByteEndsTheTextOfItsLineOnly) {
-    const std::string contents = std::string("info.title=srvtitle") + '\0' + "junk\nrules.limit=fraglimit\n";
-    const KeyMap map(write(contents));
-    EXPECT_EQ(triples(map), (std::vector<Triple>{{"rules", "limit", "fraglimit"}, {"info", "title", "srvtitle"}}));
-}
-
 TEST_F(KeyMapFiles, EntriesRunInReverseFileOrderAndLookupTakesTheLastLine) {
-    const KeyMap map(write("info.name=hostname;\n"
-                           "players.name=player;\n"
-                           "# the limit\n"
+    // A NUL byte ends the text of its line only.
+    const KeyMap map(write(std::string("info.name=hostname;\n"
+                                       "players.name=player;\n"
+                                       "# the limit\n"
+                                       "info.title=srvtitle") + '\0' + "junk\n"
                            "odd.extra=special;\n"
                            "rules.limit=fraglimit\r\n"));
     EXPECT_EQ(triples(map), (std::vector<Triple>{{"rules", "limit", "fraglimit"},
                                                  {"odd", "extra", "special"},
+                                                 {"info", "title", "srvtitle"},
                                                  {"players", "name", "player"},
                                                  {"info", "name", "hostname"}}));
     const struct {

@@ -1,14 +1,12 @@
 // The join service end to end through its public interface, on the
-// simulated LAN: updates as the host sees them and the records they fill.
+// simulated LAN: updates as the host sees them, the records they fill, and
+// the order sortServers announces them in.
 #include "support/ServiceFixture.h"
 
 namespace brenn::testing {
 namespace {
 
-class Service : public ServiceFixture {
-public:
-    std::vector<ServerData*> goneRecords_;
-};
+using Service = ServiceFixture;
 
 TEST_F(Service, AFullUpdateAsTheHostSeesIt) {
     // Another spelling of the game name, queried and parsed first, hides no server.
@@ -47,7 +45,7 @@ TEST_F(Service, RecordsAreFilledThroughTheKeyMap) {
     lan_.setLatency("10.0.0.7", 35);
     addServer("10.0.0.7", {{"hostname", "Alpha"}, {"numplayers", "3"}, {"player_0", "Ann"}, {"player_2", "Cy"}});
     addServer("10.0.0.7", {{"hostname", "Second port"}, {"numplayers", "x"}, {"player_0", "Nobody"}}, 22001);
-    addServer("10.0.0.8", {{"numplayers", "2000000000"}, {"player_5", "Eve"}});
+    addServer("10.0.0.8", {{"numplayers", "2000000000"}, {"player_5", "Eve"}, {"mapname", "dust"}});
     lan_.setLatency("10.0.0.8", 50);  // reported last
     fullUpdate();
     ServerData* first = record("10.0.0.7", 22000);
@@ -57,7 +55,8 @@ TEST_F(Service, RecordsAreFilledThroughTheKeyMap) {
     EXPECT_STREQ(valueOf(first->infoSection, "hostname"), "Alpha");
     EXPECT_STREQ(valueOf(first->infoSection, "mapname"), "(NONE)");
     EXPECT_STREQ(valueOf(first->rulesSection, "fraglimit"), "(NONE)");
-    EXPECT_STREQ(valueOf(first->infoSection, "ping"), "35");
+    EXPECT_STREQ(valueOf(first->infoSection, "ping"), "35");  // not the mapped hostname
+    EXPECT_EQ(first->infoSection.count, 5);                   // and no second ping
     EXPECT_STREQ(valueOf(first->playersSection, "name", "0"), "Ann");
     EXPECT_STREQ(valueOf(first->playersSection, "name", "1"), "(NONE)");
     EXPECT_STREQ(valueOf(first->playersSection, "name", "2"), "Cy");
@@ -67,22 +66,11 @@ TEST_F(Service, RecordsAreFilledThroughTheKeyMap) {
     EXPECT_EQ(second->serverId, 2u);
     EXPECT_EQ(first->address, "10.0.0.7");
     // Huge player counts are bounded.
-    EXPECT_EQ(record("10.0.0.8")->playersSection.count, +VelnarLanJoin::MaxPlayers);
-    EXPECT_STREQ(valueOf(record("10.0.0.8")->playersSection, "name", "5"), "Eve");
-}
-
-TEST_F(Service, MeasuredPingAndLaterKeyMapLinesWin) {
-    // A mapped info.ping yields to the measured ping; a key on two lines
-    // takes the later line's server key in both sections.
-    writeKeyMap("info.ping=hostname;\ninfo.title=hostname;\nrules.title=mapname;\n");
-    lan_.setLatency("10.0.0.7", 12);
-    addServer("10.0.0.7", {{"hostname", "Alpha"}, {"mapname", "dust"}});
-    fullUpdate();
-    const ServerData* r = record("10.0.0.7");
-    EXPECT_STREQ(valueOf(r->infoSection, "ping"), "12");
-    EXPECT_STREQ(valueOf(r->infoSection, "title"), "dust");
-    EXPECT_STREQ(valueOf(r->rulesSection, "title"), "dust");
-    EXPECT_EQ(r->infoSection.count, 2);
+    const ServerData* third = record("10.0.0.8");
+    EXPECT_EQ(third->playersSection.count, +VelnarLanJoin::MaxPlayers);
+    EXPECT_STREQ(valueOf(third->playersSection, "name", "5"), "Eve");
+    EXPECT_STREQ(valueOf(third->infoSection, "title"), "dust");
+    EXPECT_STREQ(valueOf(third->rulesSection, "title"), "dust");
 }
 
 TEST_F(Service, LaterPassesRefreshRecordsWithoutNewIds) {
@@ -139,11 +127,7 @@ TEST_F(Service, AuxUpdatesKeepServersAndRequestsDuringAPassChangeNothing) {
     EXPECT_EQ(stateCodes().back(), 1u);
 }
 
-TEST_F(Service, AnUpdateThatCouldSendNoBroadcastSaysSoAndTracesItsRounds) {
-    std::vector<std::string> lines;
-    service().setTraceHook([](const char* line, void* context) {
-        static_cast<std::vector<std::string>*>(context)->push_back(line);
-    }, &lines);
+TEST_F(Service, AnUpdateThatCouldSendNoBroadcastSaysSo) {
     addServer("10.0.0.7", {{"hostname", "Alpha"}});
     // A point-to-point link and no route for 255.255.255.255: nothing can
     // be sent, and the update ends once every round was tried.
@@ -155,15 +139,11 @@ TEST_F(Service, AnUpdateThatCouldSendNoBroadcastSaysSoAndTracesItsRounds) {
     EXPECT_EQ(stateCodes(), (std::vector<std::uint32_t>{4, 1}));
     EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateNoBroadcast);
     EXPECT_EQ(matchmaking_.serverDataCount, 0);
-    EXPECT_EQ(lines.back(), "discovery over: 0 servers; receive buffer 1048576 bytes");
     // A network with a broadcast address comes up: the next update asks it.
-    lines.clear();
     lan_.addInterface("10.0.0.2", "255.255.255.0");
     fullUpdate();
     EXPECT_EQ(service().getUpdateProblem(), matchmaking::UpdateFine);
     EXPECT_EQ(matchmaking_.serverDataCount, 1);
-    EXPECT_EQ(lines.front(), "broadcast round 1 of 4 to 255.255.255.255, 10.0.0.255, ports 22000-22010: "
-                             "11 sent, 11 refused in all; 1 servers so far");
 }
 
 TEST_F(Service, AnUpdateThatCannotStartEndsAtOnceForTheHost) {
@@ -205,10 +185,10 @@ TEST_F(Service, DestroyingTheServiceDuringAPassCallsNoHook) {
 }
 
 TEST_F(Service, ALiveListAsTheHostSeesIt) {
+    std::vector<ServerData*> gone;
     service().setServerGoneHook([](ServerData* record, void* context) {
-        auto* self = static_cast<Service*>(context);
-        self->goneRecords_.push_back(record);
-    }, this);
+        static_cast<std::vector<ServerData*>*>(context)->push_back(record);
+    }, &gone);
     addServer("10.0.0.7", {{"gamename", "ridgeline"}, {"hostname", "Alpha"}});
     addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
     addServer("10.0.0.9", {{"gamename", "othergame"}});
@@ -235,17 +215,13 @@ TEST_F(Service, ALiveListAsTheHostSeesIt) {
     ASSERT_EQ(serverCalls().size(), 3u);
     EXPECT_FALSE(serverCalls()[2].isNew);
     EXPECT_STREQ(valueOf(record("10.0.0.7")->infoSection, "hostname"), "Renamed");
-    ASSERT_EQ(goneRecords_, (std::vector<ServerData*>{beta}));
+    ASSERT_EQ(gone, (std::vector<ServerData*>{beta}));
     EXPECT_EQ(beta->browserServer, nullptr);
     EXPECT_EQ(matchmaking_.serverDataCount, 2);
     service().closeList();
     EXPECT_FALSE(service().isUpdating());
     EXPECT_FALSE(service().isLive());
     EXPECT_EQ(stateCodes().back(), matchmaking::HostStateIdle);
-    const std::size_t sent = lan_.sent().size();
-    stepFor(60000, 10);
-    EXPECT_EQ(lan_.sent().size(), sent);
-    EXPECT_EQ(lan_.openSockets(), 0);
     // The host deleted the gone record: the server back is new to it.
     delete beta;
     addServer("10.0.0.8", {{"hostname", "Beta"}}, 22004);
@@ -257,44 +233,6 @@ TEST_F(Service, ALiveListAsTheHostSeesIt) {
     delete service_;  // while the list is open: no hook, nothing left open
     service_ = nullptr;
     EXPECT_EQ(lan_.openSockets(), 0);
-}
-
-// A hosted game started while the list is open, changed, then stopped:
-// with announcements it is listed and gone at once; without (as games
-// that predate them) it is found by the next broadcast and gone once it no
-// longer answers.
-TEST_F(Service, AGameStartedAndStoppedWhileTheListIsOpen) {
-    struct Case {
-        bool announcing;
-        std::uint32_t listedWithin, changedWithin, goneWithin;  // ms
-    };
-    for (const Case& c : {Case{true, 120, 1010, 5}, Case{false, 30100, 10010, 16100}}) {
-        SCOPED_TRACE(c.announcing ? "announcing" : "not announcing");
-        calls_.clear();
-        goneRecords_.clear();
-        service().setServerGoneHook([](ServerData* record, void* context) {
-            static_cast<Service*>(context)->goneRecords_.push_back(record);
-        }, this);
-        service().serverListLiveUpdate();
-        stepFor(10000);
-        VelnarLanHost& game = host("10.0.0.20", "Gamma", 22000, c.announcing);
-        EXPECT_LE(stepFor(40000, 1, [&] { return !serverCalls().empty(); }), c.listedWithin);
-        ASSERT_EQ(serverCalls().size(), 1u);
-        EXPECT_TRUE(serverCalls()[0].isNew);
-        stepFor(8000);  // past the hellos
-        game.setServerValue("info", "mapname", "scree");
-        EXPECT_LE(stepFor(20000, 1, [&] { return serverCalls().size() > 1; }), c.changedWithin);
-        ASSERT_EQ(serverCalls().size(), 2u);
-        EXPECT_STREQ(valueOf(serverCalls()[1].record->infoSection, "mapname"), "scree");
-        game.stopHosting();
-        EXPECT_LE(stepFor(30000, 1, [&] { return !goneRecords_.empty(); }), c.goneWithin);
-        ASSERT_EQ(goneRecords_.size(), 1u);
-        EXPECT_EQ(goneRecords_[0], serverCalls()[0].record);
-        service().closeList();
-        delete goneRecords_[0];
-        delete hosts_.back();
-        hosts_.pop_back();
-    }
 }
 
 // A host that never opens a live list gets the pass it always got; one
@@ -341,19 +279,6 @@ TEST_F(Service, APassIsTheSameWithOrWithoutALiveListBefore) {
     EXPECT_EQ(second.sockets, first.sockets);
 }
 
-TEST_F(Service, TheReceiveBufferRequestIsASettingOfTheHost) {
-    fullUpdate();
-    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 1 << 20);
-    service().setReceiveBufferRequest(65536);
-    fullUpdate();
-    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
-    // 0 (or less) asks for nothing: the last request seen stays the one before.
-    service().setReceiveBufferRequest(-5);
-    EXPECT_EQ(service().getReceiveBufferRequest(), 0);
-    fullUpdate();
-    EXPECT_EQ(lan_.lastReceiveBufferRequest(), 65536);
-}
-
 TEST_F(Service, AMissingKeyMapIsShownOnceAndOnlyThePingIsWritten) {
     std::filesystem::remove(directory_ / "MultiplayerServers" / "VelnarKeyMap.ini");
     addServer("10.0.0.7", {{"hostname", "Alpha"}});
@@ -363,6 +288,97 @@ TEST_F(Service, AMissingKeyMapIsShownOnceAndOnlyThePingIsWritten) {
                                       "\\MultiplayerServers\\VelnarKeyMap.ini");
     EXPECT_EQ(record("10.0.0.7")->infoSection.count, 1);
     EXPECT_NE(valueOf(record("10.0.0.7")->infoSection, "ping"), nullptr);
+}
+
+// sortServers as the host sees it: the order of the re-announcements.
+class ServiceSort : public ServiceFixture {
+protected:
+    // Three servers with the values 30, 5 and 12 under "fraglimit", plus one
+    // of another game (in the browser, without a record). The game key
+    // "frags" translates to "fraglimit"; other keys stand for themselves.
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        writeKeyMap("rules.frags=fraglimit;\n");
+        addServer("10.0.0.7", {{"hostname", "A"}, {"fraglimit", "30"}, {"ratio", "1.5"}});
+        addServer("10.0.0.8", {{"hostname", "b"}, {"fraglimit", "5"}, {"ratio", "-0.5"}});
+        addServer("10.0.0.9", {{"hostname", "C"}, {"fraglimit", "12"}});
+        addServer("10.0.0.10", {{"gamename", "other"}, {"fraglimit", "1"}});
+        fullUpdate();
+        calls_.clear();
+    }
+
+    std::vector<std::string> announced() {
+        std::vector<std::string> addresses;
+        for (const HookCall& c : serverCalls()) {
+            EXPECT_EQ(c.progress, 0u);
+            EXPECT_TRUE(c.isNew);
+            addresses.push_back(c.record->address);
+        }
+        calls_.clear();
+        return addresses;
+    }
+};
+
+TEST_F(ServiceSort, AnnouncesRecordsInSortedOrder) {
+    using V = std::vector<std::string>;
+    struct Case {
+        bool ascending;
+        const char* key;
+        std::int32_t mode;
+        V expected;
+    };
+    const Case cases[] = {
+        {true, "fraglimit", matchmaking::CompareInteger, {"10.0.0.8", "10.0.0.9", "10.0.0.7"}},
+        {false, "fraglimit", matchmaking::CompareInteger, {"10.0.0.7", "10.0.0.9", "10.0.0.8"}},
+        {true, "frags", matchmaking::CompareInteger, {"10.0.0.8", "10.0.0.9", "10.0.0.7"}},
+        // A missing value counts as 0.0, between -0.5 and 1.5.
+        {true, "ratio", matchmaking::CompareFloat, {"10.0.0.8", "10.0.0.9", "10.0.0.7"}},
+        {true, "hostname", matchmaking::CompareCaseInsensitive, {"10.0.0.7", "10.0.0.8", "10.0.0.9"}},
+        // Modes outside 0 to 3 compare as case-sensitive text.
+        {true, "hostname", 9, {"10.0.0.7", "10.0.0.9", "10.0.0.8"}},
+    };
+    for (const Case& c : cases) {
+        service().sortServers(c.ascending, c.key, static_cast<matchmaking::CompareMode>(c.mode));
+        EXPECT_EQ(announced(), c.expected) << c.key << " mode " << c.mode << (c.ascending ? " up" : " down");
+    }
+}
+
+TEST_F(ServiceSort, HooksThatClearOrSortAgainDoNotDisturbTheWalk) {
+    int nested = 0;
+    onHook = [&](const HookCall& c) {
+        if (c.state || nested++ > 0) return;
+        service().sortServers(false, "fraglimit", matchmaking::CompareInteger);
+        service().clearServers();
+    };
+    service().sortServers(true, "fraglimit", matchmaking::CompareInteger);
+    onHook = nullptr;
+    // The nested sort announced three; the outer walk still announced its
+    // three, in its own order, although the browser is empty by now.
+    const std::vector<std::string> all = announced();
+    ASSERT_EQ(all.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + 4),
+              (std::vector<std::string>{"10.0.0.8", "10.0.0.7", "10.0.0.9", "10.0.0.8"}));
+    EXPECT_EQ(all[4], "10.0.0.9");
+    EXPECT_EQ(all[5], "10.0.0.7");
+    // The records outlive the cleared browser, but only listed servers are announced.
+    service().sortServers(true, "fraglimit", matchmaking::CompareInteger);
+    EXPECT_TRUE(calls_.empty());
+}
+
+TEST_F(ServiceSort, SortingDuringAnUpdateStillQueriesEveryServerOnce) {
+    for (int i = 11; i <= 14; ++i) addServer("10.0.0." + std::to_string(i), {{"hostname", "late"}});
+    bool sorted = false;
+    onHook = [&](const HookCall& c) {
+        if (c.state || c.progress == 0 || sorted) return;
+        sorted = true;  // after the first report, while the rest wait
+        service().sortServers(true, "fraglimit", matchmaking::CompareInteger);
+    };
+    fullUpdate();
+    std::map<std::string, int> reports;
+    for (const HookCall& c : serverCalls())
+        if (c.progress > 0) ++reports[c.record->address];
+    EXPECT_EQ(reports.size(), 7u);
+    for (const auto& [address, count] : reports) EXPECT_EQ(count, 1) << address;
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ protected:
         return browser_;
     }
 
+    // Forgets the browser and its events: the next browser() is a new one.
+    void renewBrowser() {
+        vlj_browser_destroy(browser_);
+        browser_ = nullptr;
+        events_.clear();
+    }
+
     // A server at address:port answering with these pairs and "\final\".
     void addServer(const std::string& address, std::vector<std::pair<std::string, std::string>> pairs,
                    std::uint16_t port = 22000) {

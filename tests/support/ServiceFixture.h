@@ -57,7 +57,12 @@ protected:
             "info.mapname=mapname;\n"
             "info.numplayers=numplayers;\n"
             "rules.fraglimit=fraglimit;\n"
-            "players.name=player;\n");
+            "players.name=player;\n"
+            // A mapped info.ping yields to the measured ping; a key on two
+            // lines takes the later line's server key in both sections.
+            "info.ping=hostname;\n"
+            "info.title=hostname;\n"
+            "rules.title=mapname;\n");
         matchmaking_.maxConcurrentQueries = 4;
         matchmaking_.hookContext = this;
         matchmaking_.newServerDataHook = &ServiceFixture::onServer;
@@ -89,10 +94,8 @@ protected:
 
     // A game hosted on the host at address (on the first free port unless
     // one is given), stepped with the service.
-    VelnarLanHost& host(const std::string& address, const std::string& name, std::uint32_t port = 0,
-                        bool announcing = false) {
+    VelnarLanHost& host(const std::string& address, const std::string& name, std::uint32_t port = 0) {
         hosts_.push_back(CreateHostClass("game-" + name));
-        hosts_.back()->setAnnouncing(announcing);
         lan_.setBindAddress(address);
         EXPECT_EQ(hosts_.back()->startHosting(name, port), matchmaking::HostOk);
         lan_.setBindAddress("10.0.0.1");

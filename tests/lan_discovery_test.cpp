@@ -224,9 +224,9 @@ TEST_F(Discovery, AMachineAnsweringFromThousandsOfPortsCostsABoundedShare) {
         // first waits out its discovery.
         const std::uint32_t waves = static_cast<std::uint32_t>((fakes + real + 7) / 8);
         EXPECT_LE(lan_.now() - start, (c.live ? 0 : browser::ListingTimeout) + waves * browser::QueryTimeout + 100);
-        ASSERT_EQ(serverEvents().size(), static_cast<std::size_t>(real));
+        ASSERT_EQ(eventsOf(ServerUpdated).size(), static_cast<std::size_t>(real));
         if (real) {
-            EXPECT_EQ(serverEvents()[0].address, "10.0.0.20");
+            EXPECT_EQ(eventsOf(ServerUpdated)[0].address, "10.0.0.20");
         }
         // The real server's answer to every round is refused with the total reached.
         EXPECT_EQ(browser_->limits.refused, c.ports - fakes + (real ? 0 : browser::MaxRounds));
@@ -313,7 +313,7 @@ TEST_F(Discovery, SynchronousModeReturnsAfterTheIdleEvent) {
     ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
     EXPECT_EQ(browser::state(browser_), Idle);
     EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
-    EXPECT_EQ(serverEvents().size(), 1u);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
     EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
 }
 
@@ -333,7 +333,7 @@ TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
     startPass();
     finishDiscovery();
     runToIdle();
-    EXPECT_EQ(serverEvents().size(), 1u);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
 }
 
 TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {

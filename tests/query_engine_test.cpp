@@ -34,7 +34,7 @@ protected:
 
     std::vector<std::int32_t> progressReports() const {
         std::vector<std::int32_t> reports;
-        for (const auto& e : serverEvents()) reports.push_back(e.progress);
+        for (const auto& e : eventsOf(ServerUpdated)) reports.push_back(e.progress);
         return reports;
     }
 
@@ -79,17 +79,17 @@ TEST_F(QueryEngine, OneEventAfterTheLastDatagramAndRequestsFromItAreRefused) {
     discover();
     step();  // query sent
     for (int datagram = 1; datagram <= 3; ++datagram) {
-        EXPECT_TRUE(serverEvents().empty()) << datagram;
+        EXPECT_TRUE(eventsOf(ServerUpdated).empty()) << datagram;
         step();  // one datagram per busy slot and step
     }
-    ASSERT_EQ(serverEvents().size(), 1u);
+    ASSERT_EQ(eventsOf(ServerUpdated).size(), 1u);
     BrowserServer* s = browser::serverAt(browser_, 0);
     EXPECT_STREQ(server::stringValue(s, "hostname", ""), "Alpha");
     EXPECT_EQ(server::intValue(s, "numplayers", 0), 2);
     EXPECT_STREQ(server::stringValue(s, "mapname", ""), "dust");
     EXPECT_EQ(results, (std::vector<std::int32_t>{Busy, Busy}));
     runToIdle();
-    EXPECT_EQ(serverEvents().size(), 1u);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
     EXPECT_EQ(browser::serverCount(browser_), 1);
 }
 
@@ -113,29 +113,53 @@ TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
     EXPECT_EQ(busySlots(), 0);
     step();
     EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_TRUE(serverEvents().empty());
+    EXPECT_TRUE(eventsOf(ServerUpdated).empty());
 }
 
-TEST_F(QueryEngine, SilentServersTimeOutAndThePassGoesOn) {
-    makeBrowser(1);
-    addServerAnswering(serverAddress(1), {});
-    lan_.addStatusServer(serverAddress(2), 22000, {"\\hostname\\two\\final\\"});
-    discover();
-    browser::think(browser_);  // silent server queried at t0
-    const std::uint32_t t0 = lan_.now();
-    lan_.setPollFails(true);  // a failing poll counts as nothing to read
-    lan_.advance(3000);
-    browser::think(browser_);
-    EXPECT_EQ(busySlots(), 1);
-    lan_.setPollFails(false);
-    lan_.advance(1);
-    browser::think(browser_);  // freed, and the slot goes to the next server
-    EXPECT_EQ(lan_.now() - t0, 3001u);
-    EXPECT_EQ(browser_->nextIndex, 2);
-    runToIdle();
-    EXPECT_EQ(progressReports(), (std::vector<std::int32_t>{100}));
-    EXPECT_EQ(serverEvents()[0].address, serverAddress(2));
-    EXPECT_EQ(browser::serverAt(browser_, 0)->ping, 9999);
+// A server that holds the only slot, silent or sending datagrams without
+// end, is given up without an event at the first step more than 3000 ms
+// after its query, and the slot goes to the next server in that step.
+TEST_F(QueryEngine, AServerThatNeverFinishesIsGivenUpAtTheTimeLimit) {
+    std::vector<std::string> ticks;  // one datagram every 100 ms for 6 s, never "\final\"
+    for (int i = 0; i < 60; ++i) ticks.push_back("\\tick\\" + std::to_string(i));
+    struct Case {
+        const char* what;
+        std::vector<std::string> reply;
+        bool pollFails;        // until the time limit: a failing poll counts as nothing to read
+        std::int16_t ping;
+        const char* lastTick;  // one datagram read per step, up to 3000 ms
+    };
+    const Case cases[] = {{"silent, its poll failing", {}, true, 9999, ""}, {"endless", ticks, false, 0, "30"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        makeBrowser(1);
+        addServerAnswering(serverAddress(1), c.reply, 100);
+        lan_.addStatusServer(serverAddress(2), 22000, {"\\hostname\\two\\final\\"});
+        discover();
+        browser::think(browser_);  // the first server is queried
+        const std::uint32_t queried = lan_.now();
+        lan_.setPollFails(c.pollFails);
+        while (lan_.now() - queried < 3000) {
+            lan_.advance(1);
+            browser::think(browser_);
+        }
+        lan_.setPollFails(false);
+        EXPECT_EQ(busySlots(), 1);
+        runToIdle();
+        const auto reported = eventsOf(ServerUpdated);
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0].address, serverAddress(2));
+        EXPECT_EQ(reported[0].progress, 100);
+        EXPECT_EQ(reported[0].tick - queried, 3002u);  // the next server's reply is read a step after its query
+        BrowserServer* first = browser::serverAt(browser_, 0);
+        EXPECT_EQ(first->ping, c.ping);
+        EXPECT_STREQ(server::stringValue(first, "tick", ""), c.lastTick);
+        EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{Idle}));
+        EXPECT_EQ(lan_.openSockets(), 0);
+        EXPECT_EQ(lan_.pending(), 0u);  // the rest went with the closed socket
+        lan_.removeServer(serverAddress(1), 22000);
+        lan_.removeServer(serverAddress(2), 22000);
+    }
 }
 
 // The ping is the network's delay of the first datagram, read at whatever
@@ -160,7 +184,7 @@ TEST_F(QueryEngine, PingIsTheFirstDatagramsRoundTripAndSurvivesLaterPasses) {
         runToIdle(c.step);
         EXPECT_EQ(s, browser::serverAt(browser_, 0));
         EXPECT_EQ(s->ping, static_cast<std::int16_t>(c.latency));
-        EXPECT_EQ(serverEvents().size(), 1u);
+        EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
     }
 }
 
@@ -178,7 +202,7 @@ TEST_F(QueryEngine, HaltEndsThePassAfterHandlingWhatWasRead) {
         if (!fromCallback) browser::halt(browser_);
         const std::size_t queriesBefore = queries().size();
         browser::think(browser_);
-        EXPECT_EQ(serverEvents().size(), 2u) << (fromCallback ? "halt in callback" : "halt before");
+        EXPECT_EQ(eventsOf(ServerUpdated).size(), 2u) << (fromCallback ? "halt in callback" : "halt before");
         EXPECT_EQ(browser::state(browser_), Idle);
         EXPECT_EQ(queries().size(), queriesBefore);
         EXPECT_EQ(lan_.openSockets(), 0);
@@ -193,9 +217,9 @@ TEST_F(QueryEngine, AtMost64SlotsAreReadInAStep) {
     step();
     EXPECT_EQ(busySlots(), 70);
     step();
-    EXPECT_EQ(serverEvents().size(), 64u);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 64u);
     step();
-    EXPECT_EQ(serverEvents().size(), 70u);
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 70u);
     step();
     EXPECT_EQ(browser::state(browser_), Idle);
 }
@@ -262,7 +286,7 @@ TEST_F(QueryRetries, QuietServersAreAskedAgainAndTheReplyIsHeldUntilEveryPartCam
         discover();
         const std::uint32_t start = lan_.now();
         runToIdle();
-        EXPECT_EQ(serverEvents().size(), c.reported ? 1u : 0u);
+        EXPECT_EQ(eventsOf(ServerUpdated).size(), c.reported ? 1u : 0u);
         EXPECT_EQ(queriesSeen_, c.queries);
         // Asked again only after more than RetryInterval without news, and
         // never after the first query's 3 s.

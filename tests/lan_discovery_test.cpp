@@ -285,7 +285,10 @@ TEST_F(Discovery, AFailedReceiveEndsTheDrainForOneStepOnly) {
     EXPECT_EQ(browser::serverCount(browser_), 2);
 }
 
-TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
+// A pass refuses a new pass and clear until it is Idle. Halt during
+// discovery ends the pass before any query and has no effect on the next
+// pass, here a synchronous one, which returns after its Idle event.
+TEST_F(Discovery, APassRefusesRequestsUntilIdleAndHaltEndsItBeforeAnyQuery) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     ASSERT_EQ(startPass(), NoError);
     browser::think(browser_);
@@ -306,19 +309,7 @@ TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
     EXPECT_EQ(browser::serverCount(browser_), 1);
     EXPECT_EQ(browser::clear(browser_), NoError);
     EXPECT_EQ(browser::serverCount(browser_), 0);
-}
 
-TEST_F(Discovery, SynchronousModeReturnsAfterTheIdleEvent) {
-    lan_.addStatusServer("10.0.0.7", 22000, {Final});
-    ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
-    EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
-    EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
-    EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
-}
-
-TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
-    lan_.addStatusServer("10.0.0.7", 22000, {Final});
     startPass();
     EXPECT_EQ(browser::halt(browser_), 0);
     lan_.advance(2999);
@@ -330,13 +321,17 @@ TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
     EXPECT_EQ(browser::state(browser_), Idle);
     EXPECT_TRUE(lan_.sent().empty());
     EXPECT_EQ(browser::halt(browser_), 0);  // Idle: no effect on the next pass
-    startPass();
-    finishDiscovery();
-    runToIdle();
+    events_.clear();
+    ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
+    EXPECT_EQ(browser::state(browser_), Idle);
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
     EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
+    EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
 }
 
-TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {
+// No socket outlives a start that failed (no socket, too few, no broadcast)
+// nor a browser destroyed in the middle of a pass.
+TEST_F(Discovery, NoSocketOutlivesAFailedStartOrADestroyedBrowser) {
     struct Case {
         int socketLimit;
         bool broadcastFails;
@@ -356,12 +351,11 @@ TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {
     lan_.setBroadcastFails(false);
     EXPECT_EQ(startPass(), NoError);
     EXPECT_EQ(lan_.openSockets(), 4);
-}
 
-TEST_F(Discovery, DestroyingARunningPassClosesItsSockets) {
     lan_.addSilentServer("10.0.0.7", 22000);
     lan_.addStatusServer("10.0.0.8", 22000, {Final});
     for (std::int32_t stopIn : {ListingLan, Querying}) {
+        makeBrowser(4);
         startPass();
         browser::think(browser_);
         if (stopIn == Querying) {
@@ -375,7 +369,6 @@ TEST_F(Discovery, DestroyingARunningPassClosesItsSockets) {
         EXPECT_TRUE(events_.empty());
         EXPECT_EQ(lan_.openSockets(), 0);
         EXPECT_EQ(lan_.socketsLayerUsers(), 0);
-        makeBrowser(4);
     }
 }
 

@@ -50,24 +50,44 @@ protected:
     }
 };
 
-TEST_F(QueryEngine, SlotsStayFullAndProgressCountsQueriesSent) {
-    addServers(10);
-    discover();
-    lan_.clearSent();
-    step();
-    EXPECT_EQ(browser_->nextIndex, 4);
-    EXPECT_EQ(queries().size(), 4u);
-    for (const auto& q : queries()) EXPECT_EQ(q.payload, "\\status\\");
-    step();  // four replies read, four more queries
-    step();  // four more, the last two sent
-    step();  // the last two replies
-    EXPECT_EQ(progressReports(), (std::vector<std::int32_t>{40, 40, 40, 40, 80, 80, 80, 80, 100, 100}));
-    EXPECT_EQ(browser::state(browser_), Querying);  // not in the step of the last event
-    step();
-    EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{Idle}));
-    EXPECT_EQ(queries().size(), 10u);
-    EXPECT_EQ(lan_.openSockets(), 0);
+// Every free slot gets a query in each step, progress counts the queries
+// sent, at most 64 slots are read in a step, and the pass ends in the step
+// after the last event.
+TEST_F(QueryEngine, SlotsStayFullAndAtMost64AreReadInAStep) {
+    struct Case {
+        std::int32_t slots;
+        int servers;
+        std::vector<std::size_t> reported;  // events after each step, from the one that sends the first queries
+        std::vector<std::int32_t> progress;
+    };
+    const Case cases[] = {
+        {4, 10, {0, 4, 8, 10}, {40, 40, 40, 40, 80, 80, 80, 80, 100, 100}},
+        {70, 70, {0, 64, 70}, std::vector<std::int32_t>(70, 100)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slots) + " slots");
+        makeBrowser(c.slots);
+        addServers(c.servers);
+        discover();
+        lan_.clearSent();
+        for (std::size_t k = 0; k < c.reported.size(); ++k) {
+            step();
+            EXPECT_EQ(eventsOf(ServerUpdated).size(), c.reported[k]) << "step " << k;
+            if (k == 0) {
+                EXPECT_EQ(busySlots(), c.slots);
+                EXPECT_EQ(queries().size(), static_cast<std::size_t>(c.slots));
+                for (const auto& q : queries()) EXPECT_EQ(q.payload, "\\status\\");
+            }
+        }
+        EXPECT_EQ(progressReports(), c.progress);
+        EXPECT_EQ(browser::state(browser_), Querying);  // not in the step of the last event
+        step();
+        EXPECT_EQ(browser::state(browser_), Idle);
+        EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{Idle}));
+        EXPECT_EQ(queries().size(), static_cast<std::size_t>(c.servers));
+        EXPECT_EQ(lan_.openSockets(), 0);
+        for (int i = 1; i <= c.servers; ++i) lan_.removeServer(serverAddress(i), 22000);
+    }
 }
 
 TEST_F(QueryEngine, OneEventAfterTheLastDatagramAndRequestsFromItAreRefused) {
@@ -208,20 +228,6 @@ TEST_F(QueryEngine, HaltEndsThePassAfterHandlingWhatWasRead) {
         EXPECT_EQ(lan_.openSockets(), 0);
         onEvent = nullptr;
     }
-}
-
-TEST_F(QueryEngine, AtMost64SlotsAreReadInAStep) {
-    makeBrowser(70);
-    addServers(70);
-    discover();
-    step();
-    EXPECT_EQ(busySlots(), 70);
-    step();
-    EXPECT_EQ(eventsOf(ServerUpdated).size(), 64u);
-    step();
-    EXPECT_EQ(eventsOf(ServerUpdated).size(), 70u);
-    step();
-    EXPECT_EQ(browser::state(browser_), Idle);
 }
 
 }  // namespace

@@ -230,12 +230,6 @@ TEST_F(QueryEngine, HaltEndsThePassAfterHandlingWhatWasRead) {
     }
 }
 
-}  // namespace
-}  // namespace brenn::testing
-
-namespace brenn::testing {
-namespace {
-
 // The datagrams of a numbered reply of three parts to query number q.
 std::vector<std::string> numberedReply(int q) {
     const std::string id = "\\queryid\\" + std::to_string(q) + ".";

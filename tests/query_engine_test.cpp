@@ -113,27 +113,45 @@ TEST_F(QueryEngine, OneEventAfterTheLastDatagramAndRequestsFromItAreRefused) {
     EXPECT_EQ(browser::serverCount(browser_), 1);
 }
 
+// Only the queried address and port may answer or fail a query. Strangers
+// sending to the query's socket (from the target's other port or from other
+// machines) or to the broadcast socket of the discovery that is over store
+// nothing and add no server; a receive failure frees the slot only when it
+// names the target, and then without an event.
 TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
-    addServerAnswering("10.0.1.1", {});
-    discover();
-    step();
-    const auto query = queries().back();
-    const std::uint32_t player = SimulatedLan::address("10.0.0.1");
-    lan_.send(SimulatedLan::address("10.0.1.1"), 22001, player, query.fromPort, "\\spoof\\1\\final\\");
-    lan_.send(SimulatedLan::address("10.0.1.2"), 22000, player, query.fromPort, "\\spoof\\2\\final\\");
-    lan_.queueReceiveError(query.fromPort);  // a failure that names no sender
-    for (int i = 0; i < 3; ++i) step();
-    BrowserServer* s = browser::serverAt(browser_, 0);
-    EXPECT_EQ(server::findPair(s, "spoof"), nullptr);
-    EXPECT_EQ(s->ping, 9999);
-    EXPECT_EQ(busySlots(), 1);
-    // A failure that names the target frees the slot, without an event.
-    lan_.queueReceiveError(query.fromPort, SimulatedLan::address("10.0.1.1"), 22000);
-    step();
-    EXPECT_EQ(busySlots(), 0);
-    step();
-    EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_TRUE(eventsOf(ServerUpdated).empty());
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "the target answers late" : "the target never answers");
+        makeBrowser(4);
+        addServerAnswering("10.0.1.1", answers ? std::vector<std::string>{"\\final\\"} : std::vector<std::string>{});
+        lan_.setLatency("10.0.1.1", 200);  // each way: everything below comes before its answer
+        discover();
+        step();
+        const std::uint16_t broadcastPort = lan_.sent().front().fromPort;
+        const auto query = queries().back();
+        const std::uint32_t player = SimulatedLan::address("10.0.0.1");
+        lan_.send(SimulatedLan::address("10.0.1.1"), 22001, player, query.fromPort, "\\spoof\\1\\final\\");
+        for (std::uint32_t n = 0; n < 50; ++n) {
+            const std::uint32_t stranger = SimulatedLan::address("10.0.2." + std::to_string(n + 1));
+            lan_.send(stranger, 22000, player, broadcastPort, "\\final\\");
+            lan_.send(stranger, 22000, player, query.fromPort, "\\spoof\\2\\final\\");
+        }
+        lan_.queueReceiveError(query.fromPort);  // a failure that names no sender
+        for (int i = 0; i < 300; ++i) step();
+        EXPECT_EQ(browser::serverCount(browser_), 1);
+        BrowserServer* s = browser::serverAt(browser_, 0);
+        EXPECT_EQ(s->ping, 9999);
+        EXPECT_EQ(busySlots(), 1);
+        if (!answers) lan_.queueReceiveError(query.fromPort, SimulatedLan::address("10.0.1.1"), 22000);
+        runToIdle();
+        EXPECT_EQ(server::findPair(s, "spoof"), nullptr);
+        EXPECT_EQ(browser::serverCount(browser_), 1);
+        EXPECT_EQ(eventsOf(ServerUpdated).size(), answers ? 1u : 0u);
+        EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{Idle}));
+        EXPECT_EQ(lan_.openSockets(), 0);
+        lan_.removeServer("10.0.1.1", 22000);
+        browser::clear(browser_);
+        lan_.clearSent();
+    }
 }
 
 // A server that holds the only slot, silent or sending datagrams without

@@ -330,7 +330,9 @@ TEST_F(QueryRetries, QuietServersAreAskedAgainAndTheReplyIsHeldUntilEveryPartCam
 // holds exactly the pairs it holds on the clean one.
 using Record = std::map<std::string, std::string>;
 
-std::map<std::string, Record> browse(SimulatedLan& lan, ServerBrowser*& browser, int servers) {
+// Browses servers 1 to `servers` of this LAN in one pass and counts those
+// reported into *reported.
+std::map<std::string, Record> browse(SimulatedLan& lan, int servers, int* reported) {
     for (int i = 1; i <= servers; ++i) {
         const std::string name = "server" + std::to_string(i);
         lan.addServer(serverAddress(i), static_cast<std::uint16_t>(22000 + i % 11),
@@ -343,12 +345,16 @@ std::map<std::string, Record> browse(SimulatedLan& lan, ServerBrowser*& browser,
                               l.reply(request, parts[k], static_cast<std::uint32_t>(k));
                       });
     }
-    std::map<std::string, Record> found;
+    ServerBrowser* browser = browser::create("p", "s", "k", 8,
+        [](ServerBrowser*, std::int32_t event, void* instance, void*, std::int32_t) {
+            if (event == ServerUpdated) ++*static_cast<int*>(instance);
+        }, 1, reported);
     browser::lanUpdate(browser, 1, 22000, 22010, 1);
     for (int steps = 0; browser::state(browser) != Idle && steps < 2000; ++steps) {
         browser::think(browser);
         lan.advance(5);
     }
+    std::map<std::string, Record> found;
     for (std::int32_t i = 0; i < browser::serverCount(browser); ++i) {
         BrowserServer* s = browser::serverAt(browser, i);
         Record record;
@@ -356,19 +362,16 @@ std::map<std::string, Record> browse(SimulatedLan& lan, ServerBrowser*& browser,
             if (const KeyValuePair* pair = server::findPair(s, key)) record[key] = pair->value;
         found[std::string(server::address(s)) + ":" + std::to_string(server::queryPort(s))] = record;
     }
+    browser::destroy(browser);
     return found;
-}
-
-void countReported(ServerBrowser*, std::int32_t event, void* instance, void*, std::int32_t) {
-    if (event == ServerUpdated) ++*static_cast<int*>(instance);
 }
 
 TEST(ImpairedLan, ListedRecordsAreTheCleanLansValueByValue) {
     using Impairment = SimulatedLan::Impairment;
     struct Case {
         const char* name;
-        Impairment toPlayer, fromPlayer;
-        int atLeast;  // of 60 servers
+        Impairment impairment;  // both ways
+        int atLeast;            // of 60 servers
     };
     Impairment bursty;
     bursty.burstStart = 0.03;
@@ -385,40 +388,31 @@ TEST(ImpairedLan, ListedRecordsAreTheCleanLansValueByValue) {
     everything.reorder = 0.2;
     everything.reorderDelay = 25;
     const Case cases[] = {
-        {"bursty loss", bursty, bursty, 60},
-        {"duplication", duplicated, duplicated, 60},
-        {"reordering", reordered, reordered, 60},
-        {"20 % loss", lossy, lossy, 56},
-        {"all at once", everything, everything, 58},
+        {"clean: the records the others are compared with", Impairment{}, 60},
+        {"bursty loss", bursty, 60},
+        {"duplication", duplicated, 60},
+        {"reordering", reordered, 60},
+        {"20 % loss", lossy, 56},
+        {"all at once", everything, 58},
     };
     std::map<std::string, Record> clean;
-    {
-        SimulatedLan lan;
-        int reported = 0;
-        ServerBrowser* browser = browser::create("p", "s", "k", 8, countReported, 1, &reported);
-        clean = browse(lan, browser, 60);
-        browser::destroy(browser);
-        ASSERT_EQ(clean.size(), 60u);
-        ASSERT_EQ(reported, 60);
-    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SimulatedLan lan;
-        lan.setImpairment(SimulatedLan::Direction::ToPlayer, c.toPlayer, 7);
-        lan.setImpairment(SimulatedLan::Direction::FromPlayer, c.fromPlayer, 8);
+        lan.setImpairment(SimulatedLan::Direction::ToPlayer, c.impairment, 7);
+        lan.setImpairment(SimulatedLan::Direction::FromPlayer, c.impairment, 8);
         int reported = 0;
-        ServerBrowser* browser = browser::create("p", "s", "k", 8, countReported, 1, &reported);
-        std::map<std::string, Record> impaired = browse(lan, browser, 60);
+        const std::map<std::string, Record> found = browse(lan, 60, &reported);
+        if (clean.empty()) clean = found;
         // Every server reported is complete and exactly as on the clean LAN.
         int complete = 0;
-        for (const auto& [endpoint, record] : impaired) {
+        for (const auto& [endpoint, record] : found) {
             if (record.size() != 6) continue;
             ++complete;
             EXPECT_EQ(record, clean.at(endpoint)) << endpoint;
         }
         EXPECT_EQ(reported, complete);
         EXPECT_GE(complete, c.atLeast);
-        browser::destroy(browser);
     }
 }
 

@@ -122,8 +122,10 @@ TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
     for (const bool answers : {true, false}) {
         SCOPED_TRACE(answers ? "the target answers late" : "the target never answers");
         makeBrowser(4);
-        addServerAnswering("10.0.1.1", answers ? std::vector<std::string>{"\\final\\"} : std::vector<std::string>{});
-        lan_.setLatency("10.0.1.1", 200);  // each way: everything below comes before its answer
+        lan_.addServer("10.0.1.1", 22000, [answers](SimulatedLan& lan, const SimulatedLan::Datagram& request) {
+            if (request.broadcast) return lan.reply(request, "\\final\\");
+            if (answers) lan.reply(request, "\\final\\", 400);  // after everything below
+        });
         discover();
         step();
         const std::uint16_t broadcastPort = lan_.sent().front().fromPort;
@@ -142,6 +144,8 @@ TEST_F(QueryEngine, OnlyTheQueriedAddressAndPortMayAnswerOrFail) {
         EXPECT_EQ(s->ping, 9999);
         EXPECT_EQ(busySlots(), 1);
         if (!answers) lan_.queueReceiveError(query.fromPort, SimulatedLan::address("10.0.1.1"), 22000);
+        step();
+        EXPECT_EQ(busySlots(), answers ? 1 : 0);
         runToIdle();
         EXPECT_EQ(server::findPair(s, "spoof"), nullptr);
         EXPECT_EQ(browser::serverCount(browser_), 1);

@@ -56,7 +56,7 @@ protected:
 TEST_F(LiveListingTest, ServersAreReportedAsTheyAnswerAndTheSweepEndsWithTheWindow) {
     struct Case {
         std::uint32_t step;     // ms between steps
-        std::uint32_t latency;  // each way, of every server
+        std::uint32_t latency;  // of every server, on what it sends
     };
     for (const Case& c : {Case{5, 0}, Case{16, 0}, Case{5, 30}}) {
         SCOPED_TRACE("step " + std::to_string(c.step) + ", latency " + std::to_string(c.latency));

@@ -224,9 +224,9 @@ TEST_F(Discovery, AMachineAnsweringFromThousandsOfPortsCostsABoundedShare) {
         // first waits out its discovery.
         const std::uint32_t waves = static_cast<std::uint32_t>((fakes + real + 7) / 8);
         EXPECT_LE(lan_.now() - start, (c.live ? 0 : browser::ListingTimeout) + waves * browser::QueryTimeout + 100);
-        ASSERT_EQ(serverEvents().size(), static_cast<std::size_t>(real));
+        ASSERT_EQ(eventsOf(ServerUpdated).size(), static_cast<std::size_t>(real));
         if (real) {
-            EXPECT_EQ(serverEvents()[0].address, "10.0.0.20");
+            EXPECT_EQ(eventsOf(ServerUpdated)[0].address, "10.0.0.20");
         }
         // The real server's answer to every round is refused with the total reached.
         EXPECT_EQ(browser_->limits.refused, c.ports - fakes + (real ? 0 : browser::MaxRounds));
@@ -285,7 +285,10 @@ TEST_F(Discovery, AFailedReceiveEndsTheDrainForOneStepOnly) {
     EXPECT_EQ(browser::serverCount(browser_), 2);
 }
 
-TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
+// A pass refuses a new pass and clear until it is Idle. Halt during
+// discovery ends the pass before any query and has no effect on the next
+// pass, here a synchronous one, which returns after its Idle event.
+TEST_F(Discovery, APassRefusesRequestsUntilIdleAndHaltEndsItBeforeAnyQuery) {
     lan_.addStatusServer("10.0.0.7", 22000, {Final});
     ASSERT_EQ(startPass(), NoError);
     browser::think(browser_);
@@ -306,19 +309,7 @@ TEST_F(Discovery, LanUpdateAndClearAreRefusedOutsideIdle) {
     EXPECT_EQ(browser::serverCount(browser_), 1);
     EXPECT_EQ(browser::clear(browser_), NoError);
     EXPECT_EQ(browser::serverCount(browser_), 0);
-}
 
-TEST_F(Discovery, SynchronousModeReturnsAfterTheIdleEvent) {
-    lan_.addStatusServer("10.0.0.7", 22000, {Final});
-    ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
-    EXPECT_EQ(browser::state(browser_), Idle);
-    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
-    EXPECT_EQ(serverEvents().size(), 1u);
-    EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
-}
-
-TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
-    lan_.addStatusServer("10.0.0.7", 22000, {Final});
     startPass();
     EXPECT_EQ(browser::halt(browser_), 0);
     lan_.advance(2999);
@@ -330,13 +321,17 @@ TEST_F(Discovery, HaltDuringDiscoveryEndsThePassBeforeAnyQuery) {
     EXPECT_EQ(browser::state(browser_), Idle);
     EXPECT_TRUE(lan_.sent().empty());
     EXPECT_EQ(browser::halt(browser_), 0);  // Idle: no effect on the next pass
-    startPass();
-    finishDiscovery();
-    runToIdle();
-    EXPECT_EQ(serverEvents().size(), 1u);
+    events_.clear();
+    ASSERT_EQ(browser::lanUpdate(browser_, 0, 22000, 22010, 1), NoError);
+    EXPECT_EQ(browser::state(browser_), Idle);
+    EXPECT_EQ(stateChanges(), (std::vector<std::int32_t>{ListingLan, Querying, Idle}));
+    EXPECT_EQ(eventsOf(ServerUpdated).size(), 1u);
+    EXPECT_GT(lan_.sleptMilliseconds(), 3000u);
 }
 
-TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {
+// No socket outlives a start that failed (no socket, too few, no broadcast)
+// nor a browser destroyed in the middle of a pass.
+TEST_F(Discovery, NoSocketOutlivesAFailedStartOrADestroyedBrowser) {
     struct Case {
         int socketLimit;
         bool broadcastFails;
@@ -356,12 +351,11 @@ TEST_F(Discovery, FailedStartsLeaveNoSocketOpen) {
     lan_.setBroadcastFails(false);
     EXPECT_EQ(startPass(), NoError);
     EXPECT_EQ(lan_.openSockets(), 4);
-}
 
-TEST_F(Discovery, DestroyingARunningPassClosesItsSockets) {
     lan_.addSilentServer("10.0.0.7", 22000);
     lan_.addStatusServer("10.0.0.8", 22000, {Final});
     for (std::int32_t stopIn : {ListingLan, Querying}) {
+        makeBrowser(4);
         startPass();
         browser::think(browser_);
         if (stopIn == Querying) {
@@ -375,7 +369,6 @@ TEST_F(Discovery, DestroyingARunningPassClosesItsSockets) {
         EXPECT_TRUE(events_.empty());
         EXPECT_EQ(lan_.openSockets(), 0);
         EXPECT_EQ(lan_.socketsLayerUsers(), 0);
-        makeBrowser(4);
     }
 }
 

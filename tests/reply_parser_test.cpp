@@ -96,6 +96,8 @@ TEST_F(ServerRecord, RepliesBecomePairsAndMarks) {
     }
 }
 
+// Keys are found whatever their case; a pooled text that is only a value
+// elsewhere is no key of this server.
 TEST_F(ServerRecord, LaterDatagramsAddAndOverwriteKeysOfAnyCase) {
     BrowserServer* other = server::create(1, 2, Status, pool_);
     parse("\\hostname\\ridgeline\\mapname\\dust", other);
@@ -108,11 +110,16 @@ TEST_F(ServerRecord, LaterDatagramsAddAndOverwriteKeysOfAnyCase) {
     EXPECT_STREQ(value("numplayers"), "2");
     EXPECT_EQ(pairs(),
               (Pairs{{"hostname", "Ridgeline"}, {"NumPlayers", "2"}, {"mapname", "dust"}, {"gametype", "ctf"}}));
+    EXPECT_NE(server::findPair(server_, "GameType"), nullptr);
+    EXPECT_EQ(server::findPair(server_, "ridgeline"), nullptr);
+    EXPECT_EQ(server::findPair(server_, "maxplayers"), nullptr);
     server::freeServer(&other);
 }
 
-TEST_F(ServerRecord, SpecialKeysAndConversions) {
-    parse("\\hostaddr\\1.2.3.4\\ping\\77\\n\\12abc\\neg\\ -5\\f\\2.5x\\word\\abc\\big\\99999999999");
+TEST_F(ServerRecord, SpecialKeysConversionsAndPlayerKeys) {
+    const std::string longKey(300, 'k');
+    parse("\\hostaddr\\1.2.3.4\\ping\\77\\n\\12abc\\neg\\ -5\\f\\2.5x\\word\\abc\\big\\99999999999"
+          "\\player_0\\Ann\\player_-1\\Neg\\" + longKey + "_12\\Long");
     EXPECT_STREQ(value("hostaddr"), "10.0.0.7");  // the server's address, not its claim
     EXPECT_STREQ(value("HostAddr"), "1.2.3.4");
     EXPECT_EQ(server::intValue(server_, "ping", -1), 9999);  // measured, not reported
@@ -127,24 +134,12 @@ TEST_F(ServerRecord, SpecialKeysAndConversions) {
     EXPECT_DOUBLE_EQ(server::floatValue(server_, "word", -1.0), 0.0);
     EXPECT_DOUBLE_EQ(server::floatValue(server_, "missing", -1.5), -1.5);
     EXPECT_STREQ(server::stringValue(server_, "missing", "(NONE)"), "(NONE)");
-}
-
-TEST_F(ServerRecord, PlayerKeysAreComposedWhateverTheirLength) {
-    const std::string longKey(300, 'k');
-    parse("\\player_0\\Ann\\player_-1\\Neg\\" + longKey + "_12\\Long");
+    // Player keys are composed whatever their length.
     EXPECT_STREQ(server::playerStringValue(server_, 0, "player", "(NONE)"), "Ann");
     EXPECT_STREQ(server::playerStringValue(server_, 1, "player", "(NONE)"), "(NONE)");
     EXPECT_STREQ(server::playerStringValue(server_, -1, "player", "(NONE)"), "Neg");
     EXPECT_STREQ(server::playerStringValue(server_, 12, longKey.c_str(), "(NONE)"), "Long");
     EXPECT_STREQ(server::playerStringValue(server_, 2147483647, longKey.c_str(), "(NONE)"), "(NONE)");
-}
-
-TEST_F(ServerRecord, UnknownKeysAreAnsweredFromThePoolAlone) {
-    parse("\\hostname\\Alpha");
-    EXPECT_EQ(server::findPair(server_, "mapname"), nullptr);
-    // A pooled text that is only a value elsewhere is no key of this server.
-    EXPECT_EQ(server::findPair(server_, "alpha"), nullptr);
-    EXPECT_NE(server::findPair(server_, "HOSTNAME"), nullptr);
 }
 
 TEST_F(ServerRecord, WithoutStorageAPairIsSkippedAndNothingStoredIsLost) {

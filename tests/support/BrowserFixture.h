@@ -17,6 +17,7 @@ struct RecordedEvent {
     std::int32_t state;     // the browser's state when the callback ran
     std::string address;    // ServerUpdated: the server's address text
     std::int32_t progress;  // ServerUpdated: param2
+    std::uint32_t tick;     // the simulated LAN's clock when the callback ran
 };
 
 class BrowserFixture : public ::testing::Test {
@@ -37,11 +38,11 @@ protected:
         return states;
     }
 
-    std::vector<RecordedEvent> serverEvents() const {
-        std::vector<RecordedEvent> updates;
+    std::vector<RecordedEvent> eventsOf(std::int32_t kind) const {
+        std::vector<RecordedEvent> found;
         for (const auto& e : events_)
-            if (e.event == ServerUpdated) updates.push_back(e);
-        return updates;
+            if (e.event == kind) found.push_back(e);
+        return found;
     }
 
     // A server at address:22000 that answers the broadcast with "\final\"
@@ -95,8 +96,8 @@ private:
                        std::int32_t param2) {
         auto* self = static_cast<BrowserFixture*>(instance);
         auto* server = static_cast<BrowserServer*>(param1);
-        RecordedEvent recorded{event, browser::state(browser), server ? server::address(server) : "", param2};
-        self->events_.push_back(recorded);
+        self->events_.push_back(
+            {event, browser::state(browser), server ? server::address(server) : "", param2, self->lan_.now()});
         if (self->onEvent) self->onEvent(event, server);
     }
 };

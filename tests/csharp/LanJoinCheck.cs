@@ -161,12 +161,9 @@ static class LanJoinCheck
             };
             Func<Predicate<BrowserEvent>, double, BrowserEvent> until = (wanted, seconds) => {
                 var watch = System.Diagnostics.Stopwatch.StartNew();
-                while (!events.Exists(wanted) && watch.Elapsed.TotalSeconds < seconds)
+                for (; !events.Exists(wanted) && watch.Elapsed.TotalSeconds < seconds; Thread.Sleep(5))
                 {
-                    browser.Step();
-                    host.Step();
-                    Collect();
-                    Thread.Sleep(5);
+                    browser.Step(); host.Step(); Collect();
                 }
                 return events.Find(wanted);
             };
@@ -187,12 +184,8 @@ static class LanJoinCheck
             string states = string.Join(" ", events.FindAll(e => e.Kind == EventKind.State).ConvertAll(e => e.ToString()).ToArray());
             Expect(states == "state Live state Idle", "live: states " + states);
         }
-        using (var open = new Browser())
-        {
-            open.Update(UpdateKind.Live);
-            open.Step();
-        }
-        new Browser().Update(UpdateKind.Live);
+        using (var open = new Browser()) { open.Update(UpdateKind.Live); open.Step(); }
+        new Browser().Update(UpdateKind.Live);  // left to the finalizer
         Collect();
         Console.WriteLine(failures == 0 ? "live: ok" : "live: " + failures + " failed");
     }

@@ -244,8 +244,14 @@ int posixListInterfaces(InterfaceAddress* out, int capacity) {
         entry.broadcast = 0;
         if ((i->ifa_flags & IFF_BROADCAST) && !(i->ifa_flags & IFF_POINTOPOINT)) {
             entry.flags |= InterfaceBroadcast;
+            // An address set without a broadcast address (ip addr add without
+            // brd) is reported by getifaddrs with the address itself in that
+            // place: on a subnet with room for one (a /30 or wider) its
+            // all-ones address stands for it then, or the machine's own
+            // address would be taken for a broadcast one.
             entry.broadcast = addressOf(i->ifa_broadaddr);
-            if (entry.broadcast == 0) entry.broadcast = entry.address | ~entry.netmask;
+            const bool none = entry.broadcast == entry.address && ntohl(~entry.netmask) >= 3u;
+            if (entry.broadcast == 0 || none) entry.broadcast = entry.address | ~entry.netmask;
         }
     }
     ::freeifaddrs(list);

@@ -5,7 +5,9 @@
 // Everything runs on the caller's thread inside its calls: a Browser or a Host
 // is driven from the game's loop (Step) and used from one thread at a time.
 // Events come from PollEvents() (the way for games: no native-to-managed
-// calls) or, when a handler is added, from EventReceived during Step. Texts
+// calls) or, when a handler is added, from EventReceived during Step. A live
+// list (UpdateKind.Live) stays open until CloseList(), reporting servers as
+// they come, change and go (EventKind.Gone). Texts
 // from the network are decoded by LanText.Decode: valid UTF-8 as it is, anything
 // else as Windows-1252, never throwing. Failures throw LanJoinException with
 // the library's text; a failed call changes nothing.
@@ -28,10 +30,13 @@ namespace VelnarLanJoin
         WrongLibrary = -1000
     }
 
-    public enum UpdateKind { Full = 0, Info = 1, Aux = 2 }
+    /// <summary>Full and Info start afresh, Aux keeps the list; Live keeps it and stays open until CloseList().</summary>
+    public enum UpdateKind { Full = 0, Info = 1, Aux = 2, Live = 3 }
     public enum CompareMode { Integer = 0, Float = 1, Text = 2, TextNoCase = 3 }
-    public enum EventKind { Server = 1, State = 2, Problem = 3 }
-    public enum UpdateState { None = 0, Idle = 1, Querying = 4 }
+    /// <summary>Gone: a live list's server stopped answering or said goodbye, and is listed no more.</summary>
+    public enum EventKind { Server = 1, State = 2, Problem = 3, Gone = 4 }
+    /// <summary>Live: a live list's first sweep is complete; Idle: the update is over, or the live list closed.</summary>
+    public enum UpdateState { None = 0, Idle = 1, Querying = 4, Live = 5 }
     public enum UpdateProblem { None = 0, NoSocket = 1, NoBroadcast = 2, KeptServers = 3 }
 
     /// <summary>A failed call: Code is the library's result, Message names the call and gives the library's text.</summary>
@@ -247,7 +252,11 @@ namespace VelnarLanJoin
         }
     }
 
-    /// <summary>What happened during a step. Server is a copy of the server (null when it is listed no more).</summary>
+    /// <summary>
+    /// What happened during a step. Server is a copy of the server (null when it is listed no more). A Gone
+    /// event names the server by ServerId, Address and Port; in a handler its Server is a copy of the leaving
+    /// server's last record, and a polled one's is null, the browser having removed the server by then.
+    /// </summary>
     public sealed class BrowserEvent
     {
         public EventKind Kind;
@@ -265,6 +274,7 @@ namespace VelnarLanJoin
             {
                 case EventKind.Server: return "server " + Address + ":" + Port + (IsNew ? " new " : " again ") + Progress + "%";
                 case EventKind.State: return "state " + State;
+                case EventKind.Gone: return "gone " + Address + ":" + Port;
                 default: return "problem " + Problem;
             }
         }
@@ -282,6 +292,11 @@ namespace VelnarLanJoin
         public string KeyMapPath;
         /// <summary>The service's name; null: "lan".</summary>
         public string Name;
+        /// <summary>
+        /// Servers taken from one address (1 to 65535; 0: 16) and in all (1 to 1000000; 0: 4096), in updates
+        /// and live lists alike; further answers are ignored (and traced). Out of range: InvalidArgument.
+        /// </summary>
+        public int ServersPerAddress, ServersTotal;
     }
 
     /// <summary>Finds the game servers on the LAN. Dispose it (or let it be collected) to free it.</summary>
@@ -306,7 +321,8 @@ namespace VelnarLanJoin
             options = options ?? new BrowserOptions();
             var config = new Native.BrowserConfig {
                 size = (uint)Marshal.SizeOf(typeof(Native.BrowserConfig)), max_queries = options.MaxQueries,
-                key_map_path = AllocText(options.KeyMapPath), name = AllocText(options.Name)
+                key_map_path = AllocText(options.KeyMapPath), name = AllocText(options.Name),
+                servers_per_address = options.ServersPerAddress, servers_total = options.ServersTotal
             };
             try
             {
@@ -323,7 +339,7 @@ namespace VelnarLanJoin
 
         ~Browser() { Release(); }
 
-        /// <summary>Stops a running update and frees the browser (not from its own handlers).</summary>
+        /// <summary>Stops a running update (or closes the live list, without an event) and frees the browser (not from its own handlers).</summary>
         public void Dispose()
         {
             if (inStep || inUpdate) throw new InvalidOperationException("a Browser's handlers must not dispose it");
@@ -338,7 +354,7 @@ namespace VelnarLanJoin
             if (self.IsAllocated) self.Free();
         }
 
-        /// <summary>Starts an update and returns at once; Step drives it. Throws Busy while one runs.</summary>
+        /// <summary>Starts an update and returns at once; Step drives it. Throws Busy while one runs (a live list: until closed).</summary>
         public void Update(UpdateKind kind = UpdateKind.Full)
         {
             IntPtr h = Enter(true);
@@ -362,6 +378,12 @@ namespace VelnarLanJoin
             Library.Check(result, "vlj_browser_step");
             return result == 1;
         }
+
+        /// <summary>
+        /// Ends the live list (or the update that runs) at once: nothing is sent afterwards, the servers stay
+        /// listed, and the next Step delivers the Idle state. Nothing when none runs. An event handler may call it.
+        /// </summary>
+        public void CloseList() { Library.Check(Native.vlj_browser_close(Enter(true)), "vlj_browser_close"); }
 
         // A handler's exception cannot cross native code: it is kept by the
         // callback and thrown here, once the library's call has returned.
@@ -411,7 +433,7 @@ namespace VelnarLanJoin
             while (PollEvent(out e)) yield return e;
         }
 
-        /// <summary>Hears the events inside Step instead of the queue. A handler may update, sort or clear the browser, not step or dispose it.</summary>
+        /// <summary>Hears the events inside Step instead of the queue. A handler may update, sort, clear or close the browser's list, not step or dispose it.</summary>
         public event Action<BrowserEvent> EventReceived
         {
             add
@@ -517,8 +539,13 @@ namespace VelnarLanJoin
                 Problem = (UpdateProblem)n.problem, ServerId = n.server_id, Port = n.port,
                 Address = LanText.Decode(n.address, length < 0 ? n.address.Length : length)
             };
-            IntPtr server = lookUp && e.Kind == EventKind.Server ? Native.vlj_browser_find_server(handle, n.server_id)
-                                                                 : n.server;
+            // A handler's event names the server as it is now (a Gone one: the
+            // leaving server, removed once the step's events are delivered). A
+            // polled event is older than that: its pointer is never read, a
+            // listed server is found again by id, and a gone one has no Server.
+            IntPtr server = n.server;
+            if (lookUp)
+                server = e.Kind == EventKind.Server ? Native.vlj_browser_find_server(handle, n.server_id) : IntPtr.Zero;
             if (server != IntPtr.Zero) e.Server = Server.Copy(server);
             return e;
         }
@@ -720,6 +747,7 @@ namespace VelnarLanJoin
             public uint size;
             public int max_queries;
             public IntPtr key_map_path, name;
+            public int servers_per_address, servers_total;  // read only from a config of this size
         }
 
         [StructLayout(LayoutKind.Sequential)]
@@ -758,6 +786,7 @@ namespace VelnarLanJoin
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_update(IntPtr browser, int kind);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_step(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_is_updating(IntPtr browser);
+        [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_close(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_clear(IntPtr browser);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_sort(IntPtr browser, byte[] key, int ascending, int mode);
         [DllImport(Lib, CallingConvention = Cdecl)] internal static extern int vlj_browser_update_problem(IntPtr browser);

@@ -80,12 +80,14 @@ netlan_on_exit() {
 }
 
 # netlan_loopback: inside a private network namespace (unshare -n or -rn),
-# brings the loopback up and keeps broadcasts on it.
+# brings the loopback up and keeps broadcasts on it. The route names its
+# source: without it broadcasts leave from 0.0.0.0, and a hosted game's
+# announcements and goodbye would not come from the address it answers from.
 netlan_loopback() {
     NETLAN_MODE=loopback
     NETLAN_SERVER_BASE=127.0.0.2
     ip link set lo up
-    ip route add broadcast 255.255.255.255 dev lo table local
+    ip route add broadcast 255.255.255.255 dev lo table local src 127.0.0.1
 }
 
 # Stops what was started here and removes the namespaces (and so the veth).

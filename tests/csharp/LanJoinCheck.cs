@@ -2,6 +2,7 @@
 // inside a private network namespace.
 //   LanJoinCheck.exe version                     the library's version (loads it)
 //   LanJoinCheck.exe self                        decoding, errors, limits, handler failures (exit 1 on a failure)
+//   LanJoinCheck.exe live                        a game hosted here, listed and gone in a live list
 //   LanJoinCheck.exe list OUT QUERIES            two full passes, the records as JSON into OUT
 //   LanJoinCheck.exe host READY STOP SECONDS     hosts a game; port into READY; ends when STOP exists
 // Every step is followed by a full collection, while callbacks are registered.
@@ -36,9 +37,10 @@ static class LanJoinCheck
         {
             case "version": Console.WriteLine(Library.VersionText); break;
             case "self": Self(); break;
+            case "live": Live(); break;
             case "list": List(args[1], int.Parse(args[2])); break;
             case "host": HostGame(args[1], args[2], int.Parse(args[3])); break;
-            default: Console.Error.WriteLine("usage: version | self | list OUT QUERIES | host READY STOP SECONDS"); return 2;
+            default: Console.Error.WriteLine("usage: version | self | live | list OUT QUERIES | host READY STOP SECONDS"); return 2;
         }
         return failures == 0 ? 0 : 1;
     }
@@ -75,22 +77,25 @@ static class LanJoinCheck
         {
             host.Start("Check", 0);
             int port = host.Port;
-            var refused = new Dictionary<ResultCode, Action> {
-                { ResultCode.BadPort, () => other.Start("x", 70000) },
-                { ResultCode.BadKey, () => host.SetServerValue("info", "numplayers", "3") },
-                { ResultCode.BadLimit, () => host.Limits = new HostLimits { SenderRate = 0 } },
-                { ResultCode.InvalidArgument, () => new Browser(new BrowserOptions { MaxQueries = 1001 }) },
-                { ResultCode.NotFound, () => new Browser(new BrowserOptions { KeyMapPath = "MultiplayerServers/none.ini" }) },
-                { ResultCode.AlreadyHosting, () => host.Start("x", 0) },
-                { ResultCode.PortInUse, () => other.Start("x", port) },
+            var refused = new Dictionary<Action, ResultCode> {
+                { () => other.Start("x", 70000), ResultCode.BadPort },
+                { () => host.SetServerValue("info", "numplayers", "3"), ResultCode.BadKey },
+                { () => host.Limits = new HostLimits { SenderRate = 0 }, ResultCode.BadLimit },
+                { () => new Browser(new BrowserOptions { MaxQueries = 1001 }), ResultCode.InvalidArgument },
+                // The bounds reach the library only in a config passed at its full size.
+                { () => new Browser(new BrowserOptions { ServersPerAddress = 65536 }), ResultCode.InvalidArgument },
+                { () => new Browser(new BrowserOptions { ServersTotal = -1 }), ResultCode.InvalidArgument },
+                { () => new Browser(new BrowserOptions { KeyMapPath = "MultiplayerServers/none.ini" }), ResultCode.NotFound },
+                { () => host.Start("x", 0), ResultCode.AlreadyHosting },
+                { () => other.Start("x", port), ResultCode.PortInUse },
             };
             foreach (var r in refused)
             {
-                try { r.Value(); Expect(false, r.Key + " expected, the call succeeded"); }
+                try { r.Key(); Expect(false, r.Value + " expected, the call succeeded"); }
                 catch (LanJoinException e)
                 {
-                    Expect(e.Code == r.Key && e.Message.Contains(": ") && !e.Message.Contains("unknown result"),
-                           r.Key + " expected: " + e.Code + " " + e.Message);
+                    Expect(e.Code == r.Value && e.Message.Contains(": ") && !e.Message.Contains("unknown result"),
+                           r.Value + " expected: " + e.Code + " " + e.Message);
                 }
             }
             Expect(host.IsHosting && host.Port == port && !other.IsHosting, "the refused calls changed the hosts");
@@ -137,6 +142,52 @@ static class LanJoinCheck
             Expect(browser.ServerCount == 0, "the browser goes on");
         }
         Console.WriteLine(failures == 0 ? "self: ok" : "self: " + failures + " failed");
+    }
+
+    // A game hosted with announcing on, in a live list of the same process:
+    // listed on its hello, gone on its goodbye (the handler closes the list
+    // there, the leaving server's copy outliving its removal), then Idle.
+    // Closing what is not open, and disposing or forgetting an open list, are no errors.
+    static void Live()
+    {
+        using (var host = new Host())
+        using (var browser = new Browser())
+        {
+            host.Announcing = true;
+            var events = new List<BrowserEvent>();
+            browser.EventReceived += e => {
+                events.Add(e);
+                if (e.Kind == EventKind.Gone) browser.CloseList();
+            };
+            Func<Predicate<BrowserEvent>, double, BrowserEvent> until = (wanted, seconds) => {
+                var watch = System.Diagnostics.Stopwatch.StartNew();
+                for (; !events.Exists(wanted) && watch.Elapsed.TotalSeconds < seconds; Thread.Sleep(5))
+                {
+                    browser.Step(); host.Step(); Collect();
+                }
+                return events.Find(wanted);
+            };
+            browser.Update(UpdateKind.Live);
+            Expect(until(e => e.State == UpdateState.Live, 10) != null, "live: the first sweep was not complete in 10 s");
+            host.Start("Live", 0);  // its hello brings the live list's query at once
+            int port = host.Port;
+            BrowserEvent listed = until(e => e.Kind == EventKind.Server, 2);
+            Expect(listed != null && listed.IsNew && listed.Server.Value("info", "hostname") == "Live" &&
+                   browser.ServerCount == 1, "live: listed " + listed);
+            host.Stop();  // says goodbye
+            BrowserEvent gone = until(e => e.Kind == EventKind.Gone, 1);
+            Expect(gone != null && listed != null && gone.ServerId == listed.ServerId && gone.Port == port &&
+                   gone.Server != null && gone.Server.Value("info", "hostname") == "Live" && browser.ServerCount == 0 &&
+                   browser.FindServer(gone.ServerId) == null, "live: gone " + gone);
+            Expect(until(e => e.State == UpdateState.Idle, 1) != null && !browser.IsUpdating, "live: not closed");
+            browser.CloseList();
+            string states = string.Join(" ", events.FindAll(e => e.Kind == EventKind.State).ConvertAll(e => e.ToString()).ToArray());
+            Expect(states == "state Live state Idle", "live: states " + states);
+        }
+        using (var open = new Browser()) { open.Update(UpdateKind.Live); open.Step(); }
+        new Browser().Update(UpdateKind.Live);  // left to the finalizer
+        Collect();
+        Console.WriteLine(failures == 0 ? "live: ok" : "live: " + failures + " failed");
     }
 
     // Pass 1 hears the events through a handler, pass 2 polls them and sorts

@@ -2,7 +2,8 @@
 # The C# binding under Mono on a namespaced LAN (network namespaces or, without
 # root, the loopback of a private user namespace):
 #   1. LanJoinCheck self: text decoding, errors, limits, handler failures;
-#      and a library of another major version refused;
+#      and a library of another major version refused; LanJoinCheck live: a
+#      game hosted through the binding, listed, then gone in a live list;
 #   2. lanserver's servers (generated, special cases, bytes that are not
 #      UTF-8) listed by lanbrowse --json and by the binding in two passes:
 #      the same records, value by value (same_records.py);
@@ -80,6 +81,7 @@ if ((count > 0)); then
     queries=64
 else
     mono_on player self
+    mono_on player live
     # Definitions of servers.def, and two whose values are not all UTF-8.
     cp "$root/tests/e2e/servers.def" "$tmp/servers.def"
     printf '* \\hostname\\Caf\xe9 Latin\\gamename\\ridgeline\\mapname\\\xc3\xa9t\xc3\xa9\\numplayers\\1\\maxplayers\\8\\player_0\\\x80\x81\x9f\n' >>"$tmp/servers.def"

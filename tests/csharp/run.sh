@@ -28,25 +28,11 @@ netlan_choose csharp "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces)"
     exit 77
 }
-for tool in mcs mono python3; do
-    command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
-done
 tmp=$(mktemp -d)
 netlan_on_exit "$tmp"
-
-mcs -warn:4 -warnaserror -out:"$tmp/LanJoinCheck.exe" "$root/bindings/csharp/VelnarLanJoin.cs" "$here/LanJoinCheck.cs"
-# Mono finds "VelnarLanJoin" as libVelnarLanJoin.so on the loader's path.
-mono_env=(LD_LIBRARY_PATH="$PLUGIN_DIR")
-if ! env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" version >"$tmp/probe.log" 2>&1; then
-    # A plug-in built with AddressSanitizer loads only after its runtime.
-    asan=$(ldd "$PLUGIN_DIR/libVelnarLanJoin.so" | awk '/libasan/ { print $3 }')
-    [[ -n $asan ]] || { cat "$tmp/probe.log"; exit 1; }
-    mono_env+=(LD_PRELOAD="$asan" ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:allow_user_segv_handler=1)
-    env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" version >"$tmp/probe.log" 2>&1 || {
-        echo "SKIP: the plug-in is built with AddressSanitizer, which mono cannot load here: $(head -c 300 "$tmp/probe.log")"
-        exit 77
-    }
-fi
+source "$here/mono.sh"
+csharp_prepare "$tmp" "$PLUGIN_DIR"
+mono_env=("${CSHARP_ENV[@]}")
 echo "library $(env "${mono_env[@]}" mono "$tmp/LanJoinCheck.exe" version), through mono $(mono --version | sed -n '1s/.*version \([^ ]*\).*/\1/p')"
 
 # mono_on SIDE ARGS...: the test program on the servers' or the player's

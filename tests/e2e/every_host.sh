@@ -23,9 +23,6 @@ netlan_choose everyhost "$0" "$@" || {
     echo "SKIP: no network namespace can be made here (needs root or user namespaces)"
     exit 77
 }
-for tool in mcs mono python3; do
-    command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
-done
 tmp=$(mktemp -d)
 netlan_on_exit "$tmp"
 
@@ -41,21 +38,13 @@ fail() {
     exit 1
 }
 
-# Both bindings load the plug-in built (mono by its name on the loader's
-# path); a plug-in built with AddressSanitizer needs its runtime loaded first.
-mcs -warn:4 -warnaserror -out:"$tmp/LanJoinCheck.exe" "$root/bindings/csharp/VelnarLanJoin.cs" \
-    "$root/tests/csharp/LanJoinCheck.cs"
-environment=(env VELNARLANJOIN_LIBRARY="$VELNARLANJOIN_LIBRARY" LD_LIBRARY_PATH="$PLUGIN_DIR")
-asan=$(ldd "$VELNARLANJOIN_LIBRARY" | awk '/libasan/ { print $3 }')
-[[ -z $asan ]] ||
-    environment+=(LD_PRELOAD="$asan" ASAN_OPTIONS=detect_leaks=0:handle_segv=0:handle_sigbus=0:allow_user_segv_handler=1)
+# Both bindings load the plug-in built, a sanitized one after its runtime
+# (csharp_prepare).
+source "$root/tests/csharp/mono.sh"
+csharp_prepare "$tmp" "$PLUGIN_DIR"
+environment=(env VELNARLANJOIN_LIBRARY="$VELNARLANJOIN_LIBRARY" "${CSHARP_ENV[@]}")
 csharp=("${environment[@]}" mono "$tmp/LanJoinCheck.exe")
 python=("${environment[@]}" python3 "$here/every_host.py")
-"${csharp[@]}" version >"$tmp/probe.log" 2>&1 || {
-    [[ -n $asan ]] || fail "mono cannot run the binding"
-    echo "SKIP: the plug-in is built with AddressSanitizer, which mono cannot load here: $(head -c 300 "$tmp/probe.log")"
-    exit 77
-}
 
 if [[ $NETLAN_WANTED == veth ]]; then netlan_veth 1; else netlan_loopback; fi
 netlan_contained || { echo "the namespaced LAN is not closed: nothing sent" >&2; exit 1; }
